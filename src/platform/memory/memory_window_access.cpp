@@ -1,0 +1,196 @@
+#include "platform/memory/memory_window_access.hpp"
+
+#include <algorithm>
+
+namespace tilewise {
+
+Screen MemoryWindowAccess::addScreen(const Rect& frame, const Rect& visibleFrame, std::string name)
+{
+    Screen s;
+    s.id = nextScreenId_++;
+    s.frame = frame;
+    s.visibleFrame = visibleFrame;
+    s.localizedName = std::move(name);
+    screens_.push_back(s);
+    if (!mainScreenId_)
+        mainScreenId_ = s.id;
+    return s;
+}
+
+void MemoryWindowAccess::removeScreen(const Screen& screen)
+{
+    std::erase(screens_, screen);
+    if (mainScreenId_ == screen.id)
+        mainScreenId_.reset();
+}
+
+void MemoryWindowAccess::setMainScreen(std::optional<Screen> screen)
+{
+    mainScreenId_ = screen ? std::optional<std::uint64_t>(screen->id) : std::nullopt;
+}
+
+std::optional<Screen> MemoryWindowAccess::mainScreen()
+{
+    if (!mainScreenId_)
+        return std::nullopt;
+    for (const Screen& s : screens_) {
+        if (s.id == *mainScreenId_)
+            return s;
+    }
+    return std::nullopt;
+}
+
+WindowElement MemoryWindowAccess::addWindow(const WindowSpec& spec)
+{
+    const std::uint64_t handle = nextHandle_++;
+    Window window{spec};
+    if (window.spec.id == 0)
+        window.spec.id = static_cast<WindowId>(1000 + handle);
+    windows_.emplace(handle, window);
+    stacking_.insert(stacking_.begin(), handle);
+    return WindowElement{handle};
+}
+
+WindowElement MemoryWindowAccess::addWindow(const Rect& frame, Pid pid, WindowId id)
+{
+    WindowSpec spec;
+    spec.pid = pid;
+    spec.id = id;
+    spec.frame = frame;
+    return addWindow(spec);
+}
+
+void MemoryWindowAccess::removeWindow(const WindowElement& w)
+{
+    windows_.erase(w.handle);
+    std::erase(stacking_, w.handle);
+    if (focused_ == w.handle)
+        focused_.reset();
+}
+
+void MemoryWindowAccess::setFocused(std::optional<WindowElement> w)
+{
+    if (!w || !find(*w)) {
+        focused_.reset();
+        return;
+    }
+    focused_ = w->handle;
+    raise(*w);
+}
+
+void MemoryWindowAccess::raise(const WindowElement& w)
+{
+    if (!find(w))
+        return;
+    std::erase(stacking_, w.handle);
+    stacking_.insert(stacking_.begin(), w.handle);
+}
+
+void MemoryWindowAccess::setOnScreen(const WindowElement& w, bool onScreen)
+{
+    if (Window* window = find(w)) {
+        window->onScreen = onScreen;
+        if (!onScreen && focused_ == w.handle)
+            focused_.reset();
+    }
+}
+
+void MemoryWindowAccess::setMinimumSize(const WindowElement& w, std::optional<Size> minimum)
+{
+    if (Window* window = find(w))
+        window->spec.minimumSize = minimum;
+}
+
+void MemoryWindowAccess::placeByUser(const WindowElement& w, const Rect& frame)
+{
+    if (Window* window = find(w))
+        window->spec.frame = frame;
+}
+
+void MemoryWindowAccess::ignoreNextWrites(const WindowElement& w, int count)
+{
+    if (Window* window = find(w))
+        window->writesToIgnore = count;
+}
+
+std::optional<WindowElement> MemoryWindowAccess::focusedWindow()
+{
+    if (!focused_)
+        return std::nullopt;
+    return WindowElement{*focused_};
+}
+
+Point MemoryWindowAccess::position(const WindowElement& w)
+{
+    Window* window = find(w);
+    return window ? window->spec.frame.origin : Point{};
+}
+
+Size MemoryWindowAccess::size(const WindowElement& w)
+{
+    Window* window = find(w);
+    return window ? window->spec.frame.size : Size{};
+}
+
+std::optional<Pid> MemoryWindowAccess::processId(const WindowElement& w)
+{
+    Window* window = find(w);
+    if (!window)
+        return std::nullopt;
+    return window->spec.pid;
+}
+
+std::vector<WindowInfo> MemoryWindowAccess::windowList()
+{
+    std::vector<WindowInfo> list;
+    for (std::uint64_t handle : stacking_) {
+        const Window& window = windows_.at(handle);
+        if (!window.onScreen)
+            continue;
+        list.push_back(WindowInfo{window.spec.id, window.spec.level, window.spec.frame, window.spec.pid,
+                                  window.spec.processName});
+    }
+    return list;
+}
+
+void MemoryWindowAccess::writePosition(const WindowElement& w, Point p)
+{
+    writes_.push_back(Write{w, WriteKind::Position, p, {}});
+    Window* window = find(w);
+    if (swallowsWrite(window))
+        return;
+    window->spec.frame.origin = p;
+}
+
+void MemoryWindowAccess::writeSize(const WindowElement& w, Size s)
+{
+    writes_.push_back(Write{w, WriteKind::Size, {}, s});
+    Window* window = find(w);
+    if (swallowsWrite(window))
+        return;
+    // The application, not the caller, enforces its minimum.
+    if (const std::optional<Size>& min = window->spec.minimumSize) {
+        s.width = std::max(s.width, min->width);
+        s.height = std::max(s.height, min->height);
+    }
+    window->spec.frame.size = s;
+}
+
+MemoryWindowAccess::Window* MemoryWindowAccess::find(const WindowElement& w)
+{
+    auto it = windows_.find(w.handle);
+    return it == windows_.end() ? nullptr : &it->second;
+}
+
+bool MemoryWindowAccess::swallowsWrite(Window* window)
+{
+    if (!window)
+        return true;
+    if (window->writesToIgnore > 0) {
+        --window->writesToIgnore;
+        return true;
+    }
+    return false;
+}
+
+} // namespace tilewise
