@@ -1,0 +1,87 @@
+// This test verifies the operation catalogue: names, ordinals, the JSON form
+// with its exact failure message, and the fixed-fraction table.
+#include "layout/fixed_clip_values.hpp"
+#include "layout/operation_decode_error.hpp"
+#include "layout/operation_type.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <set>
+#include <string>
+
+namespace tilewise {
+namespace {
+
+using nlohmann::json;
+
+std::string decodeFailure(const std::string& text)
+{
+    try {
+        json::parse(text).get<OperationType>();
+    } catch (const json::exception& e) {
+        return e.what();
+    }
+    return "decoded";
+}
+
+TEST(OperationTypeTest, NamesAreUniqueAndRoundTrip)
+{
+    std::set<std::string_view> seen;
+    for (OperationType op : allOperationTypes()) {
+        EXPECT_TRUE(seen.insert(caseName(op)).second) << caseName(op);
+        EXPECT_EQ(operationFromName(caseName(op)), op);
+    }
+    EXPECT_EQ(seen.size(), 77u);
+    EXPECT_EQ(caseName(OperationType::Up), "Up");
+    EXPECT_EQ(caseName(OperationType::RightFiveSixths), "RightFiveSixths");
+    EXPECT_EQ(ordinal(OperationType::RightFiveSixths), 54);
+    EXPECT_EQ(ordinal(OperationType::MoveUpward), 55);
+    EXPECT_EQ(ordinal(OperationType::Center), 67);
+    EXPECT_EQ(ordinal(OperationType::Pair), 69);
+    EXPECT_EQ(ordinal(OperationType::NextScreen), 72);
+    EXPECT_EQ(ordinal(OperationType::NextSpace), 74);
+    EXPECT_EQ(operationFromName("tophalf"), std::nullopt);
+    EXPECT_EQ(operationFromName("TopHalf "), std::nullopt);
+}
+
+TEST(OperationTypeTest, JsonForm)
+{
+    EXPECT_EQ(json(OperationType::PairFor3).dump(), R"({"PairFor3":{}})");
+    EXPECT_EQ(json::parse(R"({"TopHalf":{}})").get<OperationType>(), OperationType::TopHalf);
+    // Contents of the member and unknown members are ignored.
+    EXPECT_EQ(json::parse(R"({"Bogus":1,"Restore":{"x":1}})").get<OperationType>(), OperationType::Restore);
+
+    const std::string message = "Invalid number of keys found, expected one.";
+    EXPECT_EQ(decodeFailure("{}"), message);
+    EXPECT_EQ(decodeFailure(R"({"TopHalf":{},"Restore":{}})"), message);
+    EXPECT_EQ(decodeFailure(R"({"Bogus":{}})"), message);
+    EXPECT_EQ(decodeFailure(R"({"tophalf":{}})"), message);
+
+    EXPECT_NE(decodeFailure(R"({"TopHalf":1})"), "decoded");
+    EXPECT_NE(decodeFailure(R"({"TopHalf":[]})"), "decoded");
+    EXPECT_NE(decodeFailure(R"("TopHalf")"), "decoded");
+}
+
+TEST(OperationTypeTest, FixedClipValuesCoverMaximizeToRightFiveSixths)
+{
+    EXPECT_EQ(fixedClipValues().size(), 51u);
+    for (OperationType op : allOperationTypes()) {
+        const bool fixed = ordinal(op) >= 4 && ordinal(op) <= 54;
+        const FixedClipValue* v = fixedClipValue(op);
+        ASSERT_EQ(v != nullptr, fixed) << caseName(op);
+        if (v) {
+            EXPECT_EQ(v->operation, op);
+        }
+    }
+    const FixedClipValue* third = fixedClipValue(OperationType::RightTwoThirds);
+    EXPECT_EQ(third->position.x, 1.0 / 3.0);
+    EXPECT_EQ(third->size.width, 2.0 / 3.0);
+    EXPECT_EQ(fixedClipValue(OperationType::BottomFiveSixths)->position.y, 1.0 / 6.0);
+    EXPECT_EQ(fixedClipValue(OperationType::RightSixth)->position.x, 5.0 / 6.0);
+    EXPECT_EQ(fixedClipValue(OperationType::HorizontalCenterThird)->size.height, 1.0 / 3.0);
+    EXPECT_EQ(fixedClipValue(OperationType::VerticalCenterThird)->size.height, 1.0);
+}
+
+} // namespace
+} // namespace tilewise
