@@ -1,0 +1,34 @@
+#include "layout/layout_listener.hpp"
+
+namespace tilewise {
+
+void LayoutListener::recordBefore(const WindowElement& w, std::optional<WindowId> id)
+{
+    if (!id)
+        return;
+    const Rect current = access_.frame(w);
+    auto it = layoutRecords.find(*id);
+    if (it == layoutRecords.end()) {
+        layoutRecords.emplace(*id, LayoutRecord{std::nullopt, std::nullopt, current});
+        return;
+    }
+    LayoutRecord& record = it->second;
+    // A window still where the engine left it continues its series, so the
+    // frame from before the series stays the one to restore. Anywhere else,
+    // the user placed it by hand and that place becomes the one to restore.
+    if (!record.frame || *record.frame == current)
+        return;
+    record.originalFrame = current;
+}
+
+void LayoutListener::recordAfter(const WindowElement& w, std::optional<WindowId> id)
+{
+    if (!id)
+        return;
+    auto it = layoutRecords.find(*id);
+    const Rect current = access_.frame(w);
+    if (it != layoutRecords.end())
+        it->second.frame = current;
+}
+
+} // namespace tilewise
