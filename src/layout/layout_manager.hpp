@@ -1,0 +1,78 @@
+// The layout engine: checks that it may act, picks the window, lets the
+// tracker record the frame around the operation and performs it. Frames are
+// computed by the functions of layout_geometry.hpp and only then written
+// through WindowAccess.
+#pragma once
+
+#include "layout/action_context.hpp"
+#include "layout/layout_listener.hpp"
+#include "layout/operation_type.hpp"
+#include "platform/run_loop.hpp"
+#include "platform/window_access.hpp"
+
+#include <optional>
+
+namespace tilewise {
+
+class DefaultsStore;
+
+class LayoutManager {
+  public:
+    enum class SpaceDirection { Next, Previous };
+
+    LayoutManager(WindowAccess& access, DefaultsStore& store, RunLoop& loop, LayoutListener& listener);
+
+    // Acts on the context's window, or on the focused window without one.
+    void perform(OperationType op, ActionContext* context = nullptr);
+    // False for an excluded or unidentified frontmost application, or
+    // without the permission to act on other applications' windows.
+    bool canOperate();
+    // Carries the focused window to `target`, keeping its relative place and
+    // size on the visible frame.
+    void moveToScreen(const Screen& target, ActionContext* context);
+    // On a later turn, writes `frame` again unless the window's size already
+    // matches it: some applications apply a size only after they have been
+    // moved to the new screen.
+    void reapplyFrameLater(const WindowElement& w, const Rect& frame);
+
+    LayoutListener& layoutListener() { return listener_; }
+
+  private:
+    std::optional<Screen> targetScreen(const ActionContext* context);
+    // The screen's visible frame in window space; usableArea only when it
+    // has an area to divide.
+    Rect visibleArea(const Screen& screen);
+    std::optional<Rect> usableArea(const Screen& screen);
+
+    void applyLayout(const WindowElement& w, OperationType op, ActionContext* context);
+    std::optional<Rect> targetFrame(OperationType op, const Rect& current, const Screen& screen,
+                                    const Rect& area);
+    void learnRefusedSize(OperationType op, const WindowElement& w, const Rect& target, const Rect& area);
+
+    // Without a fixed step a move goes by the window's own length.
+    void move(const WindowElement& w, OperationType op, std::optional<double> fixedStep,
+              ActionContext* context);
+    void moveToCorner(const WindowElement& w, OperationType op, ActionContext* context);
+    void center(const WindowElement& w, bool exact, ActionContext* context);
+    void moveToNeighbourScreen(OperationType op, ActionContext* context);
+    void restore(const WindowElement& w, std::optional<WindowId> id);
+
+    // Later work fills the pair modes and space switching.
+    void pair(const WindowElement& w);
+    void pairFor3(const WindowElement& w);
+    void pairLast(const WindowElement& w, ActionContext* context);
+    void switchSpace(const WindowElement& w, SpaceDirection direction);
+
+    // The only way frames reach the platform: a non-finite value, or a size
+    // that floors to nothing, is never written.
+    void writePosition(const WindowElement& w, Point p);
+    void writeSize(const WindowElement& w, Size s);
+    void writeFrame(const WindowElement& w, const Rect& r);
+
+    WindowAccess& access_;
+    DefaultsStore& store_;
+    RunLoop& loop_;
+    LayoutListener& listener_;
+};
+
+} // namespace tilewise

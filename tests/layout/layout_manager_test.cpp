@@ -1,0 +1,188 @@
+// This test verifies the engine entry, the fixed fractions and clip cycling
+// against the in-memory desktop: what is written, in which order, and what
+// the engine learns from a window that refuses a size.
+#include "layout_test_fixture.hpp"
+
+#include "layout/layout_geometry.hpp"
+#include "settings/json_array.hpp"
+
+#include <cmath>
+
+namespace tilewise {
+namespace {
+
+using enum OperationType;
+using LayoutManagerTest = LayoutTest;
+
+TEST_F(LayoutManagerTest, FixedFractionsOfTheVisibleFrame)
+{
+    WindowElement w = focusedWindow({300, 100, 500, 400});
+    EXPECT_EQ(frameAfter(LeftHalf), Rect(0, 25, 720, 875));
+    EXPECT_EQ(access.writes(), (std::vector<Write>{position(w, 0, 25), size(w, 720, 875)}));
+
+    EXPECT_EQ(frameAfter(TopThird), Rect(0, 25, 1440, 291)) << "875 / 3 is floored";
+    EXPECT_EQ(frameAfter(RightThird), Rect(960, 25, 480, 875));
+    EXPECT_EQ(frameAfter(BottomRightQuarter), Rect(720, 462, 720, 437));
+    EXPECT_EQ(frameAfter(VerticalCenterThird), Rect(480, 25, 480, 875));
+}
+
+TEST_F(LayoutManagerTest, FixedFractionOnRefusingWindowIsNotCorrected)
+{
+    WindowElement w = focusedWindow({300, 100, 500, 400});
+    access.setMinimumSize(w, Size{600, 100});
+    EXPECT_EQ(frameAfter(RightThird), Rect(960, 25, 600, 875));
+    EXPECT_EQ(access.writes().size(), 2u);
+    EXPECT_EQ(listener.minSizeForCurrentWindow, std::nullopt);
+}
+
+TEST_F(LayoutManagerTest, LeftCyclesThroughTheHorizontalClips)
+{
+    WindowElement w = focusedWindow({300, 100, 500, 400});
+    EXPECT_EQ(frameAfter(Left), Rect(0, 100, 720, 400))
+        << "away from the edge: first clip, y and height kept";
+    EXPECT_EQ(frameAfter(Left), Rect(0, 100, 480, 400));
+    EXPECT_EQ(frameAfter(Left), Rect(0, 100, 360, 400));
+    EXPECT_EQ(frameAfter(Left), Rect(0, 100, 720, 400));
+
+    access.placeByUser(w, {0, 100, 600, 400});
+    EXPECT_EQ(frameAfter(Left).width(), 480) << "720 is not below 600: the scan takes 480";
+    access.placeByUser(w, {0, 100, 800, 400});
+    EXPECT_EQ(frameAfter(Left).width(), 720) << "720 is below 800";
+}
+
+TEST_F(LayoutManagerTest, EdgeToleranceIsTwoPoints)
+{
+    WindowElement w = focusedWindow({1.5, 100, 720, 400});
+    EXPECT_EQ(frameAfter(Left), Rect(0, 100, 480, 400));
+    access.placeByUser(w, {2.5, 100, 720, 400});
+    EXPECT_EQ(frameAfter(Left), Rect(0, 100, 720, 400));
+
+    // Up is one-sided: a top above the visible top still touches it.
+    access.placeByUser(w, {100, 10, 500, 875});
+    EXPECT_EQ(frameAfter(Up), Rect(100, 25, 500, 437));
+    EXPECT_EQ(frameAfter(Up), Rect(100, 25, 500, 291));
+}
+
+TEST_F(LayoutManagerTest, RightLearnsMinimumWidthAndKeepsTheRightEdge)
+{
+    WindowElement w = focusedWindow({720, 25, 720, 875});
+    access.setMinimumSize(w, Size{500, 200});
+    manager.perform(Right);
+    EXPECT_EQ(access.writes(),
+              (std::vector<Write>{position(w, 960, 25), size(w, 480, 875), position(w, 940, 25)}));
+    EXPECT_EQ(access.frame(w), Rect(940, 25, 500, 875));
+    EXPECT_EQ(listener.minSizeForCurrentWindow, (Size{500, unlearnedMinimum}));
+
+    EXPECT_EQ(frameAfter(Right), Rect(720, 25, 720, 875)) << "at its minimum, the cycle starts over";
+    EXPECT_EQ(frameAfter(Right), Rect(940, 25, 500, 875)) << "480 is clamped to the learned 500";
+}
+
+TEST_F(LayoutManagerTest, DownShrinksBeforeMovingAndGrowsAfter)
+{
+    WindowElement w = focusedWindow({0, 25, 1440, 875});
+    manager.perform(Down);
+    EXPECT_EQ(access.writes(), (std::vector<Write>{size(w, 1440, 437), position(w, 0, 462)}));
+
+    access.clearWrites();
+    access.placeByUser(w, {0, 100, 1440, 300});
+    manager.perform(Down);
+    EXPECT_EQ(access.writes(), (std::vector<Write>{position(w, 0, 25), size(w, 1440, 875)}));
+}
+
+TEST_F(LayoutManagerTest, DownOnRefusedHeightEndsAtTheBottom)
+{
+    WindowElement w = focusedWindow({0, 25, 800, 875});
+    access.setMinimumSize(w, Size{100, 500});
+    manager.perform(Down);
+    EXPECT_EQ(access.frame(w), Rect(0, 400, 800, 500));
+    EXPECT_EQ(listener.minSizeForCurrentWindow, (Size{unlearnedMinimum, 500}));
+}
+
+TEST_F(LayoutManagerTest, ClipListsComeFromTheScreenConfigurationAtEachUse)
+{
+    Screen other = access.addScreen({1440, 0, 1000, 900}, {1440, 0, 1000, 900}, "External");
+    writeJsonArray(store, settings_keys::separateScreenConfiguration,
+                   std::vector<ScreenClip>{{"Built-in Display", {{1, 4}, {1, 2}}, {{1, 1}}}});
+    focusedWindow({300, 100, 500, 400});
+    EXPECT_EQ(frameAfter(Left).width(), 360);
+    EXPECT_EQ(frameAfter(Left).width(), 720) << "the list is used in the user's order";
+
+    access.setMainScreen(other);
+    writeJsonArray(store, settings_keys::clipHorizontal, std::vector<Clip>{{3, 5}});
+    EXPECT_EQ(frameAfter(Left), Rect(1440, 100, 600, 400)) << "no entry for this screen: global list";
+}
+
+TEST_F(LayoutManagerTest, NotAllowedToActTouchesNothing)
+{
+    WindowElement w = focusedWindow({300, 100, 500, 400});
+    writeJsonArray(store, settings_keys::excludes, std::vector<std::string>{"org.example.editor"});
+    manager.perform(LeftHalf);
+    EXPECT_FALSE(manager.canOperate());
+    writeJsonArray(store, settings_keys::excludes, std::vector<std::string>{});
+    access.setTrusted(false);
+    manager.perform(Maximize);
+    access.setTrusted(true);
+    access.setFrontmostBundleIdentifier(std::nullopt);
+    manager.perform(Maximize);
+
+    EXPECT_TRUE(access.writes().empty());
+    EXPECT_TRUE(listener.layoutRecords.empty());
+    EXPECT_EQ(access.frame(w), Rect(300, 100, 500, 400));
+}
+
+TEST_F(LayoutManagerTest, UnusableClipListsLeaveTheWindowAlone)
+{
+    WindowElement w = focusedWindow({300, 100, 500, 400});
+    store.set(settings_keys::clipHorizontal, std::string("[]"));
+    manager.perform(Left);
+    writeJsonArray(store, settings_keys::clipVertical, std::vector<Clip>{{1, 0}, {0, 3}, {-1, 2}});
+    manager.perform(Up);
+    manager.perform(Down);
+    EXPECT_TRUE(access.writes().empty());
+    EXPECT_EQ(access.frame(w), Rect(300, 100, 500, 400));
+
+    writeJsonArray(store, settings_keys::clipVertical, std::vector<Clip>{{1, 0}, {1, 5}});
+    EXPECT_EQ(frameAfter(Up), Rect(300, 25, 500, 175)) << "bad clips are skipped, good ones serve";
+    for (const Write& write : access.writes())
+        EXPECT_TRUE(std::isfinite(write.size.width) && std::isfinite(write.size.height));
+}
+
+TEST_F(LayoutManagerTest, ScreenWithoutVisibleAreaIsNotDivided)
+{
+    Screen empty = access.addScreen({1440, 0, 1000, 900}, {1440, 0, 0, 900}, "Empty");
+    access.setMainScreen(empty);
+    focusedWindow({300, 100, 500, 400});
+    manager.perform(LeftHalf);
+    manager.perform(Left);
+    manager.perform(Down);
+    EXPECT_TRUE(access.writes().empty());
+}
+
+TEST_F(LayoutManagerTest, ContextChoosesWindowAndScreen)
+{
+    Screen right = access.addScreen({1440, 0, 1000, 900}, {1440, 0, 1000, 900}, "External");
+    WindowElement target = access.addWindow({300, 100, 500, 400});
+    WindowElement focused = focusedWindow({0, 0, 100, 100});
+    ActionContext context{target, right};
+    manager.perform(LeftHalf, &context);
+    EXPECT_EQ(access.frame(target), Rect(1440, 0, 500, 900));
+    EXPECT_EQ(access.frame(focused), Rect(0, 0, 100, 100));
+
+    access.setFocused(std::nullopt);
+    manager.perform(Maximize);
+    EXPECT_EQ(access.writes().size(), 2u) << "no focused window: nothing";
+}
+
+TEST_F(LayoutManagerTest, WindowWithoutIdIsLaidOutButNotRecorded)
+{
+    WindowElement w = focusedWindow({300, 100, 500, 400});
+    access.setOnScreen(w, false);
+    manager.perform(LeftHalf, nullptr);
+    ActionContext context{w, std::nullopt};
+    manager.perform(LeftHalf, &context);
+    EXPECT_EQ(access.frame(w), Rect(0, 25, 720, 875));
+    EXPECT_TRUE(listener.layoutRecords.empty());
+}
+
+} // namespace
+} // namespace tilewise
