@@ -64,6 +64,11 @@ bool isUsableArea(const Rect& area)
     return area.isFinite() && area.width() > 0 && area.height() > 0;
 }
 
+bool isWritableFrame(const Rect& frame)
+{
+    return frame.isFinite() && std::floor(frame.width()) >= 1 && std::floor(frame.height()) >= 1;
+}
+
 Rect fractionFrame(const FixedClipValue& fraction, const Rect& area)
 {
     return Rect(area.x() + area.width() * fraction.position.x, area.y() + area.height() * fraction.position.y,

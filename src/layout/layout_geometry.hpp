@@ -30,6 +30,10 @@ bool isHorizontalClip(OperationType op); // Left, Right
 // positive width and height.
 bool isUsableArea(const Rect& area);
 
+// A frame that may be written: finite, and at least one point wide and high
+// once floored.
+bool isWritableFrame(const Rect& frame);
+
 Rect fractionFrame(const FixedClipValue& fraction, const Rect& area);
 
 // Each clip as a length of `extent`, in list order. Clips that would give no

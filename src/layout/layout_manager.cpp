@@ -101,7 +101,7 @@ void LayoutManager::applyLayout(const WindowElement& w, OperationType op, Action
         return;
     const Rect current = access_.frame(w);
     const std::optional<Rect> target = targetFrame(op, current, *screen, *area);
-    if (!target || !target->isFinite())
+    if (!target || !isWritableFrame(*target))
         return;
 
     // A window that must get shorter is shrunk before it is moved down, so

@@ -75,7 +75,7 @@ void LayoutManager::moveToScreen(const Screen& target, ActionContext* context)
         return;
     const std::optional<Rect> frame =
         frameOnScreen(access_.frame(*w), visibleArea(*source), visibleArea(target));
-    if (!frame || !frame->isFinite())
+    if (!frame || !isWritableFrame(*frame))
         return;
     writeFrame(*w, *frame);
     // A quick action rewrites the frame in its own later steps.

@@ -137,6 +137,8 @@ TEST_F(LayoutManagerTest, UnusableClipListsLeaveTheWindowAlone)
     manager.perform(Left);
     writeJsonArray(store, settings_keys::clipVertical, std::vector<Clip>{{1, 0}, {0, 3}, {-1, 2}});
     manager.perform(Up);
+    writeJsonArray(store, settings_keys::clipVertical, std::vector<Clip>{{1, 1000}});
+    manager.perform(Up);
     manager.perform(Down);
     EXPECT_TRUE(access.writes().empty());
     EXPECT_EQ(access.frame(w), Rect(300, 100, 500, 400));
