@@ -12,7 +12,7 @@
 namespace tilewise {
 
 class LayoutListener {
-  public:
+public:
     struct LayoutRecord {
         // Carried over by every update; nothing sets it yet.
         std::optional<OperationType> action;
@@ -34,7 +34,7 @@ class LayoutListener {
     void recordBefore(const WindowElement& w, std::optional<WindowId> id);
     void recordAfter(const WindowElement& w, std::optional<WindowId> id);
 
-  private:
+private:
     WindowAccess& access_;
 };
 

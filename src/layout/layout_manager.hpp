@@ -17,7 +17,7 @@ namespace tilewise {
 class DefaultsStore;
 
 class LayoutManager {
-  public:
+public:
     enum class SpaceDirection { Next, Previous };
 
     LayoutManager(WindowAccess& access, DefaultsStore& store, RunLoop& loop, LayoutListener& listener);
@@ -32,12 +32,13 @@ class LayoutManager {
     void moveToScreen(const Screen& target, ActionContext* context);
     // On a later turn, writes `frame` again unless the window's size already
     // matches it: some applications apply a size only after they have been
-    // moved to the new screen.
+    // moved to the new screen. Deferred work refers to the manager, which
+    // lives as long as the run loop.
     void reapplyFrameLater(const WindowElement& w, const Rect& frame);
 
     LayoutListener& layoutListener() { return listener_; }
 
-  private:
+private:
     std::optional<Screen> targetScreen(const ActionContext* context);
     // The screen's visible frame in window space; usableArea only when it
     // has an area to divide.

@@ -10,7 +10,7 @@
 namespace tilewise {
 
 class OperationDecodeError : public nlohmann::json::exception {
-  public:
+public:
     explicit OperationDecodeError(const std::string& message) : nlohmann::json::exception(0, message.c_str())
     {
     }

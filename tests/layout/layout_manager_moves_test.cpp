@@ -54,7 +54,7 @@ TEST_F(LayoutManagerMovesTest, CornersAndCentreKeepTheSize)
 }
 
 class ScreenMoveTest : public LayoutTest {
-  protected:
+protected:
     // Right of the primary screen, taller, its visible top level with the
     // primary's: window-space visible frame (1440, 25, 1920, 1055).
     Screen external = access.addScreen({1440, -180, 1920, 1080}, {1440, -180, 1920, 1055}, "External");

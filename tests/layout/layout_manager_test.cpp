@@ -7,6 +7,7 @@
 #include "settings/json_array.hpp"
 
 #include <cmath>
+#include <limits>
 
 namespace tilewise {
 namespace {
@@ -158,6 +159,17 @@ TEST_F(LayoutManagerTest, ScreenWithoutVisibleAreaIsNotDivided)
     manager.perform(Left);
     manager.perform(Down);
     EXPECT_TRUE(access.writes().empty());
+
+    // Nothing non-finite computed from a broken screen reaches the window.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    access.setMainScreen(access.addScreen({0, 0, nan, 900}, {nan, 0, 1440, 875}, "Broken"));
+    for (OperationType op : {Maximize, Up, MoveRightward, MoveDownwardLittle, MoveBottomRightCorner, Center})
+        manager.perform(op);
+    for (const Write& write : access.writes()) {
+        EXPECT_TRUE(std::isfinite(write.position.x) && std::isfinite(write.position.y));
+        EXPECT_TRUE(std::isfinite(write.size.width) && std::isfinite(write.size.height));
+    }
+    EXPECT_TRUE(std::isfinite(access.frame(*access.focusedWindow()).x()));
 }
 
 TEST_F(LayoutManagerTest, ContextChoosesWindowAndScreen)

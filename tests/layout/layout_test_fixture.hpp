@@ -16,7 +16,7 @@
 namespace tilewise {
 
 class LayoutTest : public ::testing::Test {
-  protected:
+protected:
     using Write = MemoryWindowAccess::Write;
     using WriteKind = MemoryWindowAccess::WriteKind;
 

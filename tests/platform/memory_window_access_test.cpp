@@ -48,29 +48,5 @@ TEST(MemoryWindowAccessTest, FocusRaisesAndMinimisingDropsFocus)
     EXPECT_EQ(access.windowList().front().id, 2u);
 }
 
-TEST(MemoryWindowAccessTest, IgnoredWritesAreLoggedWithoutEffect)
-{
-    MemoryWindowAccess access;
-    WindowElement w = access.addWindow({0, 0, 100, 100});
-    access.ignoreNextWrites(w, 1);
-    access.setFrame(w, Rect(50, 50, 200, 200));
-    EXPECT_EQ(access.frame(w), Rect(0, 0, 200, 200));
-    EXPECT_EQ(access.writes().size(), 2u);
-}
-
-TEST(MemoryWindowAccessTest, MainScreenFollowsSetterAndRemoval)
-{
-    MemoryWindowAccess access;
-    EXPECT_EQ(access.mainScreen(), std::nullopt);
-    Screen a = access.addScreen({0, 0, 100, 100}, {0, 0, 100, 100}, "a");
-    Screen b = access.addScreen({100, 0, 100, 100}, {100, 0, 100, 100}, "b");
-    EXPECT_EQ(access.mainScreen(), a);
-    access.setMainScreen(b);
-    EXPECT_EQ(access.mainScreen(), b);
-    access.removeScreen(b);
-    EXPECT_EQ(access.mainScreen(), std::nullopt);
-    EXPECT_EQ(access.screens(), std::vector<Screen>{a});
-}
-
 } // namespace
 } // namespace tilewise

@@ -17,7 +17,7 @@
 namespace tilewise {
 
 class MemoryWindowAccess : public WindowAccess {
-  public:
+public:
     struct WindowSpec {
         Pid pid = 1;
         WindowId id = 0;
@@ -83,11 +83,11 @@ class MemoryWindowAccess : public WindowAccess {
     bool isProcessTrusted() override { return trusted_; }
     std::optional<std::string> frontmostBundleIdentifier() override { return frontmost_; }
 
-  protected:
+protected:
     void writePosition(const WindowElement& w, Point p) override;
     void writeSize(const WindowElement& w, Size s) override;
 
-  private:
+private:
     struct Window {
         WindowSpec spec;
         bool onScreen = true;
