@@ -39,7 +39,7 @@ TEST(LayoutGeometryTest, NextClipSizeWithoutLearnedMinimum)
     EXPECT_EQ(nextClipSize(Left, {720}, area, 720, 0, std::nullopt), 720) << "a single clip stays";
 }
 
-TEST(LayoutGeometryTest, NextClipSizeRespectsTheLearnedMinimum)
+TEST(LayoutGeometryTest, NextClipSizeHonoursTheLearnedMinimum)
 {
     const Size minimum{400, unlearnedMinimum};
     auto next = [&](double current) { return nextClipSize(Left, widths, area, current, 0, minimum); };

@@ -40,12 +40,12 @@ std::optional<Screen> MemoryWindowAccess::mainScreen()
     return std::nullopt;
 }
 
-WindowElement MemoryWindowAccess::addWindow(const WindowSpec& spec)
+WindowElement MemoryWindowAccess::addWindow(const WindowSetup& setup)
 {
     const std::uint64_t handle = nextHandle_++;
-    Window window{spec};
-    if (window.spec.id == 0)
-        window.spec.id = static_cast<WindowId>(1000 + handle);
+    Window window{setup};
+    if (window.setup.id == 0)
+        window.setup.id = static_cast<WindowId>(1000 + handle);
     windows_.emplace(handle, window);
     stacking_.insert(stacking_.begin(), handle);
     return WindowElement{handle};
@@ -53,11 +53,11 @@ WindowElement MemoryWindowAccess::addWindow(const WindowSpec& spec)
 
 WindowElement MemoryWindowAccess::addWindow(const Rect& frame, Pid pid, WindowId id)
 {
-    WindowSpec spec;
-    spec.pid = pid;
-    spec.id = id;
-    spec.frame = frame;
-    return addWindow(spec);
+    WindowSetup setup;
+    setup.pid = pid;
+    setup.id = id;
+    setup.frame = frame;
+    return addWindow(setup);
 }
 
 void MemoryWindowAccess::removeWindow(const WindowElement& w)
@@ -98,13 +98,13 @@ void MemoryWindowAccess::setOnScreen(const WindowElement& w, bool onScreen)
 void MemoryWindowAccess::setMinimumSize(const WindowElement& w, std::optional<Size> minimum)
 {
     if (Window* window = find(w))
-        window->spec.minimumSize = minimum;
+        window->setup.minimumSize = minimum;
 }
 
 void MemoryWindowAccess::placeByUser(const WindowElement& w, const Rect& frame)
 {
     if (Window* window = find(w))
-        window->spec.frame = frame;
+        window->setup.frame = frame;
 }
 
 void MemoryWindowAccess::ignoreNextWrites(const WindowElement& w, int count)
@@ -123,13 +123,13 @@ std::optional<WindowElement> MemoryWindowAccess::focusedWindow()
 Point MemoryWindowAccess::position(const WindowElement& w)
 {
     Window* window = find(w);
-    return window ? window->spec.frame.origin : Point{};
+    return window ? window->setup.frame.origin : Point{};
 }
 
 Size MemoryWindowAccess::size(const WindowElement& w)
 {
     Window* window = find(w);
-    return window ? window->spec.frame.size : Size{};
+    return window ? window->setup.frame.size : Size{};
 }
 
 std::optional<Pid> MemoryWindowAccess::processId(const WindowElement& w)
@@ -137,7 +137,7 @@ std::optional<Pid> MemoryWindowAccess::processId(const WindowElement& w)
     Window* window = find(w);
     if (!window)
         return std::nullopt;
-    return window->spec.pid;
+    return window->setup.pid;
 }
 
 std::vector<WindowInfo> MemoryWindowAccess::windowList()
@@ -147,8 +147,8 @@ std::vector<WindowInfo> MemoryWindowAccess::windowList()
         const Window& window = windows_.at(handle);
         if (!window.onScreen)
             continue;
-        list.push_back(WindowInfo{window.spec.id, window.spec.level, window.spec.frame, window.spec.pid,
-                                  window.spec.processName});
+        list.push_back(WindowInfo{window.setup.id, window.setup.level, window.setup.frame, window.setup.pid,
+                                  window.setup.processName});
     }
     return list;
 }
@@ -159,7 +159,7 @@ void MemoryWindowAccess::writePosition(const WindowElement& w, Point p)
     Window* window = find(w);
     if (swallowsWrite(window))
         return;
-    window->spec.frame.origin = p;
+    window->setup.frame.origin = p;
 }
 
 void MemoryWindowAccess::writeSize(const WindowElement& w, Size s)
@@ -169,11 +169,11 @@ void MemoryWindowAccess::writeSize(const WindowElement& w, Size s)
     if (swallowsWrite(window))
         return;
     // The application, not the caller, enforces its minimum.
-    if (const std::optional<Size>& min = window->spec.minimumSize) {
+    if (const std::optional<Size>& min = window->setup.minimumSize) {
         s.width = std::max(s.width, min->width);
         s.height = std::max(s.height, min->height);
     }
-    window->spec.frame.size = s;
+    window->setup.frame.size = s;
 }
 
 MemoryWindowAccess::Window* MemoryWindowAccess::find(const WindowElement& w)

@@ -18,7 +18,7 @@ namespace tilewise {
 
 class MemoryWindowAccess : public WindowAccess {
 public:
-    struct WindowSpec {
+    struct WindowSetup {
         Pid pid = 1;
         WindowId id = 0;
         std::int32_t level = 0;
@@ -48,7 +48,7 @@ public:
     void setMouseLocation(Point p) { mouse_ = p; }
 
     // The new window goes in front of all others. An id of 0 gets a fresh id.
-    WindowElement addWindow(const WindowSpec& spec);
+    WindowElement addWindow(const WindowSetup& setup);
     WindowElement addWindow(const Rect& frame, Pid pid = 1, WindowId id = 0);
     // The handle stays valid as a value but every operation on it fails quietly.
     void removeWindow(const WindowElement& w);
@@ -64,6 +64,8 @@ public:
     // The next `count` writes to the window are logged but have no effect.
     void ignoreNextWrites(const WindowElement& w, int count);
 
+    // The desktop starts trusted, with "org.example.editor" frontmost, so
+    // that the engine may act until a test says otherwise.
     void setTrusted(bool trusted) { trusted_ = trusted; }
     void setFrontmostBundleIdentifier(std::optional<std::string> id) { frontmost_ = std::move(id); }
 
@@ -89,7 +91,7 @@ protected:
 
 private:
     struct Window {
-        WindowSpec spec;
+        WindowSetup setup;
         bool onScreen = true;
         int writesToIgnore = 0;
     };
