@@ -1,0 +1,37 @@
+// tilewisectl's commands, apart from the X connection so that tests can run
+// them against the in-memory platform.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tilewise {
+
+class WindowAccess;
+class DefaultsStore;
+
+// Exit codes of tilewisectl.
+enum CtlExit : int {
+    ctlOk = 0,
+    ctlNoDisplay = 1,    // no display, or no window manager on it
+    ctlUsage = 2,        // unknown command, operation or argument
+    ctlUnavailable = 3,  // the operation needs a running Tilewise
+};
+
+// What a command needs from the platform; opened only by the commands that
+// talk to the display, so that usage errors never depend on it.
+struct CtlPlatform {
+    WindowAccess* access = nullptr;
+    DefaultsStore* store = nullptr;
+};
+
+// Opens the platform, or returns an error line (and ctlNoDisplay) instead.
+using CtlPlatformOpener = std::function<int(CtlPlatform& platform, std::string& error)>;
+
+int runCtl(const std::vector<std::string>& args, const CtlPlatformOpener& open, std::ostream& out,
+           std::ostream& err);
+
+} // namespace tilewise

@@ -1,0 +1,43 @@
+// tilewisectl: one-shot layout operations on the display in $DISPLAY.
+#include "cli/ctl.hpp"
+
+#include "platform/x11/x11_connection.hpp"
+#include "platform/x11/x11_window_access.hpp"
+#include "settings/memory_defaults_store.hpp"
+
+#include <cstdlib>
+#include <iostream>
+
+int main(int argc, char** argv)
+{
+    using namespace tilewise;
+
+    std::unique_ptr<X11Connection> connection;
+    std::unique_ptr<X11WindowAccess> access;
+    MemoryDefaultsStore store;
+
+    auto open = [&](CtlPlatform& platform, std::string& error) {
+        const char* display = std::getenv("DISPLAY");
+        if (!display || !*display) {
+            error = "no display: DISPLAY is not set";
+            return int(ctlNoDisplay);
+        }
+        std::string why;
+        connection = X11Connection::open(display, &why);
+        if (!connection) {
+            error = why.empty() ? "cannot open display '" + std::string(display) + "'" : why;
+            return int(ctlNoDisplay);
+        }
+        if (!connection->windowManagerRunning()) {
+            error = "no EWMH window manager is running on display '" + std::string(display) + "'";
+            return int(ctlNoDisplay);
+        }
+        access = std::make_unique<X11WindowAccess>(*connection);
+        platform.access = access.get();
+        platform.store = &store;
+        return int(ctlOk);
+    };
+
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return runCtl(args, open, std::cout, std::cerr);
+}

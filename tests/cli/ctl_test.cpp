@@ -1,0 +1,118 @@
+// This test verifies tilewisectl's command handling: usage errors never touch
+// the display, and the commands that do reach the engine and the platform.
+#include "cli/ctl.hpp"
+
+#include "platform/memory/memory_window_access.hpp"
+#include "settings/memory_defaults_store.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace tilewise {
+namespace {
+
+class CtlTest : public ::testing::Test {
+protected:
+    CtlTest()
+    {
+        screen = access.addScreen(Rect(0, 0, 1440, 900), Rect(0, 0, 1440, 875), "DP-1");
+        access.setMainScreen(screen);
+        window = access.addWindow(Rect(300, 100, 400, 300), 42, 7);
+        access.setFocused(window);
+    }
+
+    int run(std::vector<std::string> args)
+    {
+        out.str("");
+        err.str("");
+        return runCtl(args, opener, out, err);
+    }
+
+    MemoryWindowAccess access;
+    MemoryDefaultsStore store;
+    Screen screen;
+    WindowElement window;
+    int opened = 0;
+    int openResult = ctlOk;
+    CtlPlatformOpener opener = [this](CtlPlatform& p, std::string& error) {
+        ++opened;
+        if (openResult != ctlOk) {
+            error = "cannot open display ':99'";
+            return openResult;
+        }
+        p.access = &access;
+        p.store = &store;
+        return int(ctlOk);
+    };
+    std::ostringstream out, err;
+};
+
+TEST_F(CtlTest, UsageErrorsExitTwoWithOneLineAndNeverOpenTheDisplay)
+{
+    for (auto args : std::vector<std::vector<std::string>>{{},
+                                                            {"frobnicate"},
+                                                            {"perform"},
+                                                            {"perform", "leftHalf"},
+                                                            {"perform", "LeftHalf", "extra"},
+                                                            {"screens", "extra"}}) {
+        EXPECT_EQ(run(args), ctlUsage) << testing::PrintToString(args);
+        std::string e = err.str();
+        EXPECT_EQ(std::count(e.begin(), e.end(), '\n'), 1) << e;
+        EXPECT_TRUE(out.str().empty());
+    }
+    EXPECT_EQ(opened, 0);
+}
+
+TEST_F(CtlTest, HistoryOperationsAreRefusedWithExitThree)
+{
+    for (const char* name : {"Pair", "PairFor3", "PairLast", "Restore", "NextSpace", "PreviousSpace"}) {
+        EXPECT_EQ(run({"perform", name}), ctlUnavailable) << name;
+        EXPECT_NE(err.str().find(name), std::string::npos);
+    }
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(access.frame(window), Rect(300, 100, 400, 300));
+}
+
+TEST_F(CtlTest, NoDisplayExitsOne)
+{
+    openResult = ctlNoDisplay;
+    EXPECT_EQ(run({"perform", "LeftHalf"}), ctlNoDisplay);
+    EXPECT_EQ(err.str(), "tilewisectl: cannot open display ':99'\n");
+    EXPECT_EQ(run({"windows"}), ctlNoDisplay);
+}
+
+TEST_F(CtlTest, PerformMovesTheFocusedWindow)
+{
+    EXPECT_EQ(run({"perform", "LeftHalf"}), ctlOk);
+    EXPECT_EQ(access.frame(window), Rect(0, 25, 720, 875));
+    EXPECT_EQ(run({"perform", "MoveRightwardLittle"}), ctlOk);
+    EXPECT_EQ(access.frame(window), Rect(50, 25, 720, 875));
+
+    access.setFocused(std::nullopt);
+    EXPECT_EQ(run({"perform", "Maximize"}), ctlOk);
+    EXPECT_EQ(err.str(), "tilewisectl: no focused window\n");
+}
+
+TEST_F(CtlTest, ListingCommands)
+{
+    EXPECT_EQ(run({"operations"}), ctlOk);
+    std::string ops = out.str();
+    EXPECT_EQ(std::count(ops.begin(), ops.end(), '\n'), 77);
+    EXPECT_EQ(ops.substr(0, 8), "Up\nDown\n");
+    EXPECT_NE(ops.find("\nRestore\n"), std::string::npos);
+
+    EXPECT_EQ(run({"screens"}), ctlOk);
+    EXPECT_EQ(out.str(), "DP-1 frame (0.0, 0.0, 1440.0, 900.0) visible (0.0, 0.0, 1440.0, 875.0)\n");
+
+    EXPECT_EQ(run({"windows"}), ctlOk);
+    EXPECT_EQ(out.str().rfind("0x00000007 level 0 frame (300.0, 100.0, 400.0, 300.0) pid 42 ", 0), 0u);
+
+    EXPECT_EQ(run({"--version"}), ctlOk);
+    EXPECT_EQ(out.str().rfind("tilewisectl ", 0), 0u);
+    EXPECT_EQ(run({"--help"}), ctlOk);
+    EXPECT_NE(out.str().find("perform OPERATION"), std::string::npos);
+}
+
+} // namespace
+} // namespace tilewise
