@@ -1,0 +1,305 @@
+#include "ctl_harness.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+extern char** environ;
+
+namespace tilewise::testing {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int remainingMs(Clock::time_point deadline)
+{
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+std::vector<std::string> environmentWith(const std::vector<std::string>& changes)
+{
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        env.emplace_back(*e);
+    for (const std::string& change : changes) {
+        std::string name = change.substr(0, change.find('='));
+        std::erase_if(env, [&](const std::string& e) { return e.rfind(name + "=", 0) == 0; });
+        if (change.find('=') != std::string::npos)
+            env.push_back(change);
+    }
+    return env;
+}
+
+// Spawns with pipes for stdin (optional), stdout and stderr.
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& envChanges, int* in, int* out,
+            int* err)
+{
+    int inPipe[2] = {-1, -1}, outPipe[2], errPipe[2];
+    if ((in && pipe2(inPipe, O_CLOEXEC) != 0) || pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0)
+        return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (in)
+        posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
+    else
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+
+    std::vector<std::string> env = environmentWith(envChanges);
+    std::vector<char*> cargv, cenv;
+    for (const std::string& a : argv)
+        cargv.push_back(const_cast<char*>(a.c_str()));
+    cargv.push_back(nullptr);
+    for (const std::string& e : env)
+        cenv.push_back(const_cast<char*>(e.c_str()));
+    cenv.push_back(nullptr);
+
+    pid_t pid = -1;
+    int rc = posix_spawnp(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(outPipe[1]);
+    close(errPipe[1]);
+    if (in) {
+        close(inPipe[0]);
+        *in = inPipe[1];
+    }
+    *out = outPipe[0];
+    *err = errPipe[0];
+    return rc == 0 ? pid : -1;
+}
+
+} // namespace
+
+RunResult run(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+              std::chrono::milliseconds timeout)
+{
+    RunResult result;
+    int out = -1, err = -1;
+    pid_t pid = spawn(argv, env, nullptr, &out, &err);
+    if (pid < 0)
+        return result;
+    auto deadline = Clock::now() + timeout;
+    pollfd fds[2] = {{out, POLLIN, 0}, {err, POLLIN, 0}};
+    int open = 2;
+    while (open > 0) {
+        int ms = remainingMs(deadline);
+        if (ms == 0 || poll(fds, 2, ms) <= 0)
+            break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !fds[i].revents)
+                continue;
+            char buf[4096];
+            ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            if (n <= 0) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            } else {
+                (i == 0 ? result.out : result.err).append(buf, static_cast<std::size_t>(n));
+            }
+        }
+    }
+    if (open > 0)
+        kill(pid, SIGKILL); // over time: the test fails on the exit code
+    for (pollfd& f : fds)
+        if (f.fd >= 0)
+            close(f.fd);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+RunResult tilewisectl(const std::vector<std::string>& args, const std::vector<std::string>& env)
+{
+    std::vector<std::string> argv{TILEWISECTL_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run(argv, env);
+}
+
+Child::Child(const std::vector<std::string>& argv)
+{
+    int err = -1;
+    pid_ = spawn(argv, {}, &stdinFd_, &stdoutFd_, &err);
+    if (err >= 0)
+        close(err);
+}
+
+Child::~Child()
+{
+    if (stdinFd_ >= 0)
+        close(stdinFd_); // the test client ends when its input closes
+    if (stdoutFd_ >= 0)
+        close(stdoutFd_);
+    if (pid_ > 0) {
+        // Closing its input already ends the test client; others need a signal.
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+    }
+}
+
+std::optional<std::string> Child::readLine(std::chrono::milliseconds timeout)
+{
+    auto deadline = Clock::now() + timeout;
+    for (;;) {
+        std::size_t nl = buffer_.find('\n');
+        if (nl != std::string::npos) {
+            std::string line = buffer_.substr(0, nl);
+            buffer_.erase(0, nl + 1);
+            return line;
+        }
+        pollfd pfd{stdoutFd_, POLLIN, 0};
+        int ms = remainingMs(deadline);
+        if (stdoutFd_ < 0 || ms == 0 || poll(&pfd, 1, ms) <= 0)
+            return std::nullopt;
+        char buf[1024];
+        ssize_t n = read(stdoutFd_, buf, sizeof buf);
+        if (n <= 0)
+            return std::nullopt;
+        buffer_.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
+TestClientProcess::TestClientProcess(const std::vector<std::string>& args)
+    : child_([&] {
+          std::vector<std::string> argv{TILEWISE_TESTCLIENT_PATH};
+          argv.insert(argv.end(), args.begin(), args.end());
+          return argv;
+      }())
+{
+    while (std::optional<std::string> line = child_.readLine()) {
+        if (*line == "ready") {
+            ready_ = true;
+            break;
+        }
+        if (line->rfind("window ", 0) == 0)
+            windows_.push_back(static_cast<xcb_window_t>(std::strtoul(line->c_str() + 7, nullptr, 16)));
+    }
+}
+
+Display::Display()
+{
+    conn_ = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(conn_))
+        return;
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data->root;
+    frameExtents_ = atom("_NET_FRAME_EXTENTS");
+    activeWindow_ = atom("_NET_ACTIVE_WINDOW");
+    uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(conn_, root_, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(conn_);
+}
+
+Display::~Display()
+{
+    if (conn_)
+        xcb_disconnect(conn_);
+}
+
+xcb_atom_t Display::atom(const char* name)
+{
+    auto cookie = xcb_intern_atom(conn_, 0, static_cast<uint16_t>(std::strlen(name)), name);
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> r(xcb_intern_atom_reply(conn_, cookie, nullptr), free);
+    return r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+bool Display::waitForEvent(Clock::time_point deadline)
+{
+    for (;;) {
+        if (xcb_generic_event_t* ev = xcb_poll_for_event(conn_)) {
+            free(ev);
+            return true;
+        }
+        pollfd pfd{xcb_get_file_descriptor(conn_), POLLIN, 0};
+        int ms = remainingMs(deadline);
+        if (ms == 0 || poll(&pfd, 1, ms) <= 0)
+            return false;
+    }
+}
+
+std::optional<Rect> Display::outerFrame(xcb_window_t client)
+{
+    auto geo = xcb_get_geometry(conn_, client);
+    auto tr = xcb_translate_coordinates(conn_, client, root_, 0, 0);
+    auto ext = xcb_get_property(conn_, 0, client, frameExtents_, XCB_ATOM_CARDINAL, 0, 4);
+    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> g(xcb_get_geometry_reply(conn_, geo, nullptr), free);
+    std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> t(
+        xcb_translate_coordinates_reply(conn_, tr, nullptr), free);
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> e(xcb_get_property_reply(conn_, ext, nullptr), free);
+    if (!g || !t)
+        return std::nullopt;
+    double l = 0, r = 0, top = 0, b = 0;
+    if (e && xcb_get_property_value_length(e.get()) == 16) {
+        auto* v = static_cast<uint32_t*>(xcb_get_property_value(e.get()));
+        l = v[0], r = v[1], top = v[2], b = v[3];
+    }
+    return Rect(t->dst_x - l, t->dst_y - top, g->width + l + r, g->height + top + b);
+}
+
+std::optional<Rect> Display::waitForFrame(xcb_window_t client, const Rect& expected, std::chrono::milliseconds timeout)
+{
+    uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(conn_, client, XCB_CW_EVENT_MASK, &mask);
+    auto deadline = Clock::now() + timeout;
+    std::optional<Rect> frame = outerFrame(client);
+    // Moves arrive as ConfigureNotify (of the client, or of its frame through
+    // the synthetic one the window manager sends), extents as PropertyNotify.
+    while (frame != expected && waitForEvent(deadline))
+        frame = outerFrame(client);
+    return frame;
+}
+
+xcb_window_t Display::activeWindow()
+{
+    auto cookie = xcb_get_property(conn_, 0, root_, activeWindow_, XCB_ATOM_WINDOW, 0, 1);
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> r(xcb_get_property_reply(conn_, cookie, nullptr), free);
+    if (!r || xcb_get_property_value_length(r.get()) != 4)
+        return XCB_WINDOW_NONE;
+    return *static_cast<xcb_window_t*>(xcb_get_property_value(r.get()));
+}
+
+std::vector<xcb_window_t> Display::stackingFrontToBack()
+{
+    xcb_atom_t stacking = atom("_NET_CLIENT_LIST_STACKING");
+    auto cookie = xcb_get_property(conn_, 0, root_, stacking, XCB_ATOM_WINDOW, 0, 4096);
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> r(xcb_get_property_reply(conn_, cookie, nullptr), free);
+    std::vector<xcb_window_t> list;
+    if (!r)
+        return list;
+    auto* v = static_cast<xcb_window_t*>(xcb_get_property_value(r.get()));
+    list.assign(v, v + xcb_get_property_value_length(r.get()) / 4);
+    return {list.rbegin(), list.rend()};
+}
+
+bool Display::activate(xcb_window_t client, std::chrono::milliseconds timeout)
+{
+    xcb_client_message_event_t msg{};
+    msg.response_type = XCB_CLIENT_MESSAGE;
+    msg.format = 32;
+    msg.window = client;
+    msg.type = activeWindow_;
+    msg.data.data32[0] = 2; // a pager: the user asked for it
+    msg.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(conn_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&msg));
+    xcb_flush(conn_);
+    auto deadline = Clock::now() + timeout;
+    while (activeWindow() != client) {
+        if (!waitForEvent(deadline))
+            return false;
+    }
+    return true;
+}
+
+} // namespace tilewise::testing

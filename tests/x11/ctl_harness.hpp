@@ -1,0 +1,94 @@
+// Drives the real programs for the integration tests: tilewisectl, the test
+// client, xterm and xrandr, as child processes on the display in $DISPLAY,
+// and reads window frames back over a connection of the test's own.
+#pragma once
+
+#include "platform/geometry.hpp"
+
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tilewise::testing {
+
+inline constexpr std::chrono::milliseconds kWait{3000};
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs a program to its end (bounded by `timeout`) and collects its output.
+// `env` entries ("NAME=value", or "NAME" to unset) change the environment.
+RunResult run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+              std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
+RunResult tilewisectl(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+
+// A child that runs until the test is done with it.
+class Child {
+public:
+    Child(const std::vector<std::string>& argv);
+    ~Child();
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    // The next line of standard output, or none at the deadline or its end.
+    std::optional<std::string> readLine(std::chrono::milliseconds timeout = kWait);
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+    int stdinFd_ = -1;
+    int stdoutFd_ = -1;
+    std::string buffer_;
+};
+
+// tilewise-testclient with the given arguments, alive until destroyed.
+class TestClientProcess {
+public:
+    explicit TestClientProcess(const std::vector<std::string>& args);
+    bool ready() const { return ready_; }
+    // Window ids in the order of the --window arguments.
+    const std::vector<xcb_window_t>& windows() const { return windows_; }
+
+private:
+    Child child_;
+    bool ready_ = false;
+    std::vector<xcb_window_t> windows_;
+};
+
+// The test's own view of the display.
+class Display {
+public:
+    Display();
+    ~Display();
+    bool ok() const { return conn_ && !xcb_connection_has_error(conn_); }
+
+    // The outer frame (decorations included) in root coordinates, read
+    // independently of the code under test.
+    std::optional<Rect> outerFrame(xcb_window_t client);
+    // Waits until the outer frame equals `expected` or the time is up, and
+    // returns the last frame seen.
+    std::optional<Rect> waitForFrame(xcb_window_t client, const Rect& expected,
+                                     std::chrono::milliseconds timeout = kWait);
+    // Asks the window manager to focus the window and waits until it has.
+    bool activate(xcb_window_t client, std::chrono::milliseconds timeout = kWait);
+    xcb_window_t activeWindow();
+    // _NET_CLIENT_LIST_STACKING, front first.
+    std::vector<xcb_window_t> stackingFrontToBack();
+
+private:
+    xcb_atom_t atom(const char* name);
+    bool waitForEvent(std::chrono::steady_clock::time_point deadline);
+
+    xcb_connection_t* conn_ = nullptr;
+    xcb_window_t root_ = XCB_WINDOW_NONE;
+    xcb_atom_t frameExtents_ = XCB_ATOM_NONE;
+    xcb_atom_t activeWindow_ = XCB_ATOM_NONE;
+};
+
+} // namespace tilewise::testing
