@@ -305,9 +305,10 @@ int main(int argc, char** argv)
             xcb_change_property(conn, XCB_PROP_MODE_REPLACE, s.id, strutPartial, XCB_ATOM_CARDINAL, 32, 12,
                                 partial);
             xcb_change_property(conn, XCB_PROP_MODE_REPLACE, s.id, strut, XCB_ATOM_CARDINAL, 32, 4, partial);
-        } else {
-            setMinSize(s, s.minW, s.minH);
         }
+        // A user-specified position, or the window manager places it itself
+        // (a dock in the middle of the screen, for one).
+        setMinSize(s, s.minW, s.minH);
         xcb_map_window(conn, s.id);
     }
     xcb_flush(conn);
