@@ -141,13 +141,16 @@ void LayoutManager::learnRefusedSize(OperationType op, const WindowElement& w, c
     const bool widthRefused = std::fabs(actual.width - target.width()) >= layoutTolerance;
     const bool heightRefused = std::fabs(actual.height - target.height()) >= layoutTolerance;
 
+    // Only a window that stayed larger than asked has shown a minimum; one
+    // that came out smaller (rounded to whole character cells, say) has not,
+    // and taking its size as a minimum would pin the cycle to the first clip.
     std::optional<Size>& minimum = listener_.minSizeForCurrentWindow;
-    if (widthRefused) {
+    if (widthRefused && actual.width > target.width()) {
         if (!minimum)
             minimum = Size{unlearnedMinimum, unlearnedMinimum};
         minimum->width = actual.width;
     }
-    if (heightRefused) {
+    if (heightRefused && actual.height > target.height()) {
         if (!minimum)
             minimum = Size{unlearnedMinimum, unlearnedMinimum};
         minimum->height = actual.height;

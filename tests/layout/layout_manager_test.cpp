@@ -99,6 +99,22 @@ TEST_F(LayoutManagerTest, DownOnRefusedHeightEndsAtTheBottom)
     EXPECT_EQ(listener.minSizeForCurrentWindow, (Size{unlearnedMinimum, 500}));
 }
 
+TEST_F(LayoutManagerTest, SizeRoundedDownIsNoMinimumAndTheCycleGoesOn)
+{
+    // A terminal sizes itself in whole cells of 7 x 13 and comes out smaller
+    // than asked: that is no minimum, and the next press must go on cycling.
+    WindowElement w = focusedWindow({300, 100, 500, 400});
+    access.setSizeIncrement(w, Size{7, 13});
+    EXPECT_EQ(frameAfter(Left).width(), 714);
+    EXPECT_FALSE(listener.minSizeForCurrentWindow);
+    EXPECT_EQ(frameAfter(Left).width(), 476);
+    EXPECT_EQ(frameAfter(Left).width(), 357);
+    EXPECT_EQ(frameAfter(Left).width(), 714);
+
+    manager.perform(Right); // 720 asked, 714 given: still flush with the right edge
+    EXPECT_EQ(access.frame(w).maxX(), 1440);
+}
+
 TEST_F(LayoutManagerTest, ClipListsComeFromTheScreenConfigurationAtEachUse)
 {
     Screen other = access.addScreen({1440, 0, 1000, 900}, {1440, 0, 1000, 900}, "External");

@@ -1,5 +1,7 @@
 #include "platform/memory/memory_window_access.hpp"
 
+#include <cmath>
+
 #include <algorithm>
 
 namespace tilewise {
@@ -101,6 +103,12 @@ void MemoryWindowAccess::setMinimumSize(const WindowElement& w, std::optional<Si
         window->setup.minimumSize = minimum;
 }
 
+void MemoryWindowAccess::setSizeIncrement(const WindowElement& w, std::optional<Size> increment)
+{
+    if (Window* window = find(w))
+        window->setup.sizeIncrement = increment;
+}
+
 void MemoryWindowAccess::placeByUser(const WindowElement& w, const Rect& frame)
 {
     if (Window* window = find(w))
@@ -168,6 +176,12 @@ void MemoryWindowAccess::writeSize(const WindowElement& w, Size s)
     Window* window = find(w);
     if (swallowsWrite(window))
         return;
+    if (const std::optional<Size>& inc = window->setup.sizeIncrement) {
+        if (inc->width > 0)
+            s.width = std::floor(s.width / inc->width) * inc->width;
+        if (inc->height > 0)
+            s.height = std::floor(s.height / inc->height) * inc->height;
+    }
     // The application, not the caller, enforces its minimum.
     if (const std::optional<Size>& min = window->setup.minimumSize) {
         s.width = std::max(s.width, min->width);

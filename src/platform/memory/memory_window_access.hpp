@@ -25,6 +25,8 @@ public:
         std::optional<std::string> processName;
         Rect frame; // window space
         std::optional<Size> minimumSize;
+        // Like a terminal: sizes are rounded down to whole cells.
+        std::optional<Size> sizeIncrement;
     };
 
     enum class WriteKind { Position, Size };
@@ -59,6 +61,7 @@ public:
     // from the window list; it loses focus.
     void setOnScreen(const WindowElement& w, bool onScreen);
     void setMinimumSize(const WindowElement& w, std::optional<Size> minimum);
+    void setSizeIncrement(const WindowElement& w, std::optional<Size> increment);
     // The user drags or resizes the window: no write is logged.
     void placeByUser(const WindowElement& w, const Rect& frame);
     // The next `count` writes to the window are logged but have no effect.
