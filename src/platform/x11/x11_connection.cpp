@@ -1,0 +1,364 @@
+#include "platform/x11/x11_connection.hpp"
+
+#include <xcb/randr.h>
+#include <xcb/xcbext.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <poll.h>
+
+namespace tilewise {
+
+std::span<const std::uint32_t> XProperty::cardinals() const
+{
+    if (!reply_ || reply_->format != 32)
+        return {};
+    auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply_.get()));
+    return {data, std::size_t(xcb_get_property_value_length(reply_.get())) / 4};
+}
+
+std::string XProperty::text() const
+{
+    if (!reply_)
+        return {};
+    auto* data = static_cast<const char*>(xcb_get_property_value(reply_.get()));
+    return std::string(data, std::size_t(xcb_get_property_value_length(reply_.get())));
+}
+
+namespace {
+
+const char* coreRequestName(std::uint8_t major)
+{
+    switch (major) {
+    case XCB_CREATE_WINDOW:
+        return "CreateWindow";
+    case XCB_CHANGE_WINDOW_ATTRIBUTES:
+        return "ChangeWindowAttributes";
+    case XCB_GET_WINDOW_ATTRIBUTES:
+        return "GetWindowAttributes";
+    case XCB_DESTROY_WINDOW:
+        return "DestroyWindow";
+    case XCB_MAP_WINDOW:
+        return "MapWindow";
+    case XCB_CONFIGURE_WINDOW:
+        return "ConfigureWindow";
+    case XCB_GET_GEOMETRY:
+        return "GetGeometry";
+    case XCB_QUERY_TREE:
+        return "QueryTree";
+    case XCB_INTERN_ATOM:
+        return "InternAtom";
+    case XCB_GET_ATOM_NAME:
+        return "GetAtomName";
+    case XCB_CHANGE_PROPERTY:
+        return "ChangeProperty";
+    case XCB_DELETE_PROPERTY:
+        return "DeleteProperty";
+    case XCB_GET_PROPERTY:
+        return "GetProperty";
+    case XCB_SEND_EVENT:
+        return "SendEvent";
+    case XCB_QUERY_POINTER:
+        return "QueryPointer";
+    case XCB_TRANSLATE_COORDINATES:
+        return "TranslateCoordinates";
+    case XCB_GET_INPUT_FOCUS:
+        return "GetInputFocus";
+    default:
+        return nullptr;
+    }
+}
+
+const char* errorName(std::uint8_t code)
+{
+    static const char* const names[] = {
+        "Success",   "BadRequest", "BadValue",    "BadWindow",   "BadPixmap", "BadAtom",
+        "BadCursor", "BadFont",    "BadMatch",    "BadDrawable", "BadAccess", "BadAlloc",
+        "BadColor",  "BadGC",      "BadIDChoice", "BadName",     "BadLength", "BadImplementation"};
+    return code < sizeof names / sizeof names[0] ? names[code] : "extension error";
+}
+
+} // namespace
+
+std::unique_ptr<X11Connection> X11Connection::open(const char* displayName, std::string* error)
+{
+    auto fail = [&](const std::string& why) -> std::unique_ptr<X11Connection> {
+        if (error)
+            *error = why;
+        return nullptr;
+    };
+
+    std::unique_ptr<X11Connection> c(new X11Connection());
+    c->conn_ = xcb_connect(displayName, &c->screenNumber_);
+    if (xcb_connection_has_error(c->conn_)) {
+        const char* name = displayName ? displayName : std::getenv("DISPLAY");
+        return fail(std::string("cannot open display ") + (name ? name : "(none)"));
+    }
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c->conn_));
+    for (int i = 0; i < c->screenNumber_ && it.rem; ++i)
+        xcb_screen_next(&it);
+    if (!it.rem)
+        return fail("the display has no screen " + std::to_string(c->screenNumber_));
+    c->screen_ = it.data;
+
+    xcb_intern_atom_cookie_t* ewmhCookies = xcb_ewmh_init_atoms(c->conn_, &c->ewmh_);
+    if (!xcb_ewmh_init_atoms_replies(&c->ewmh_, ewmhCookies, nullptr))
+        return fail("cannot intern the EWMH atoms");
+    c->ewmhReady_ = true;
+
+    const char* names[] = {"_GTK_FRAME_EXTENTS", "_GTK_APPLICATION_ID", "_KDE_NET_WM_DESKTOP_FILE",
+                           "_BAMF_DESKTOP_FILE", "WM_STATE"};
+    xcb_atom_t* targets[] = {&c->atoms_.gtkFrameExtents, &c->atoms_.gtkApplicationId,
+                             &c->atoms_.kdeDesktopFile, &c->atoms_.bamfDesktopFile, &c->atoms_.wmState};
+    xcb_intern_atom_cookie_t cookies[std::size(names)];
+    for (std::size_t i = 0; i < std::size(names); ++i)
+        cookies[i] = xcb_intern_atom(c->conn_, 0, std::uint16_t(std::strlen(names[i])), names[i]);
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        auto r = c->reply<xcb_intern_atom_reply_t>(cookies[i]);
+        if (!r)
+            return fail(std::string("cannot intern ") + names[i]);
+        *targets[i] = r->atom;
+    }
+
+    const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c->conn_, &xcb_randr_id);
+    if (randr && randr->present) {
+        c->randrMajorOpcode_ = randr->major_opcode;
+        auto v = c->reply<xcb_randr_query_version_reply_t>(xcb_randr_query_version(c->conn_, 1, 5));
+        c->hasMonitors_ = v && (v->major_version > 1 || (v->major_version == 1 && v->minor_version >= 5));
+    }
+    return c;
+}
+
+X11Connection::~X11Connection()
+{
+    if (conn_ && probe_ != XCB_WINDOW_NONE && ok())
+        xcb_destroy_window(conn_, probe_);
+    if (ewmhReady_)
+        xcb_ewmh_connection_wipe(&ewmh_);
+    if (conn_)
+        xcb_disconnect(conn_);
+}
+
+void* X11Connection::awaitReply(unsigned int sequence)
+{
+    // Every request sent so far travels with this wait, and one round trip
+    // brings all their replies: waits for those later are not counted again.
+    // A NoOperation marks how far the batch reaches.
+    if (std::int32_t(sequence - coveredThrough_) > 0) {
+        ++roundTrips_;
+        coveredThrough_ = xcb_no_operation(conn_).sequence;
+    }
+    xcb_generic_error_t* error = nullptr;
+    void* result = xcb_wait_for_reply(conn_, sequence, &error);
+    if (error) {
+        handleError(*error);
+        std::free(error);
+        std::free(result);
+        return nullptr;
+    }
+    return result;
+}
+
+xcb_get_property_cookie_t X11Connection::requestProperty(xcb_window_t window, xcb_atom_t property,
+                                                         std::uint32_t maxItems)
+{
+    return xcb_get_property(conn_, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, maxItems);
+}
+
+void X11Connection::sync()
+{
+    reply<xcb_get_input_focus_reply_t>(xcb_get_input_focus(conn_));
+}
+
+void X11Connection::handleError(const xcb_generic_error_t& error)
+{
+    // Windows vanish between two requests all the time: their errors are a
+    // failed read or an ignored write, not something to tell anyone about.
+    switch (error.error_code) {
+    case XCB_WINDOW:
+    case XCB_DRAWABLE:
+    case XCB_MATCH:
+        return;
+    default:
+        break;
+    }
+    std::string request;
+    if (const char* core = coreRequestName(error.major_code))
+        request = core;
+    else if (randrMajorOpcode_ && error.major_code == randrMajorOpcode_)
+        request = "RandR request " + std::to_string(error.minor_code);
+    else
+        request = "request " + std::to_string(error.major_code) + "." + std::to_string(error.minor_code);
+    std::string line = std::string("X error ") + errorName(error.error_code) + " in " + request;
+    if (reporter_)
+        reporter_(line);
+    else
+        std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+XEvent X11Connection::pollConnection()
+{
+    while (xcb_generic_event_t* raw = xcb_poll_for_event(conn_)) {
+        XEvent event(raw);
+        if (event->response_type == 0) {
+            handleError(*reinterpret_cast<const xcb_generic_error_t*>(event.get()));
+            continue;
+        }
+        // What was selected on a window dies with it.
+        if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY)
+            selected_.erase(reinterpret_cast<const xcb_destroy_notify_event_t*>(event.get())->window);
+        return event;
+    }
+    return nullptr;
+}
+
+bool X11Connection::isInternal(const xcb_generic_event_t& event) const
+{
+    if (probe_ == XCB_WINDOW_NONE || (event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+        return false;
+    return reinterpret_cast<const xcb_property_notify_event_t&>(event).window == probe_;
+}
+
+std::optional<XEvent> X11Connection::nextEvent()
+{
+    if (!queue_.empty()) {
+        XEvent e = std::move(queue_.front());
+        queue_.pop_front();
+        return e;
+    }
+    while (XEvent e = pollConnection()) {
+        if (!isInternal(*e))
+            return e;
+    }
+    return std::nullopt;
+}
+
+std::uint64_t X11Connection::eventMark()
+{
+    // Events the server has already sent belong before the mark.
+    while (XEvent e = pollConnection()) {
+        if (!isInternal(*e)) {
+            queue_.push_back(std::move(e));
+            ++queuedTotal_;
+        }
+    }
+    return queuedTotal_;
+}
+
+bool X11Connection::waitForEvent(const std::function<bool(const xcb_generic_event_t&)>& match,
+                                 std::chrono::milliseconds timeout, std::optional<std::uint64_t> since)
+{
+    using Clock = std::chrono::steady_clock;
+    if (since) {
+        std::uint64_t first = queuedTotal_ - queue_.size();
+        for (std::size_t i = 0; i < queue_.size(); ++i) {
+            if (first + i >= *since && match(*queue_[i]))
+                return true;
+        }
+    }
+    ++roundTrips_;
+    flush();
+    const Clock::time_point deadline = Clock::now() + timeout;
+    for (;;) {
+        while (XEvent e = pollConnection()) {
+            bool matched = match(*e);
+            if (!isInternal(*e)) {
+                queue_.push_back(std::move(e));
+                ++queuedTotal_;
+            }
+            if (matched)
+                return true;
+        }
+        if (!ok())
+            return false;
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd p{fd(), POLLIN, 0};
+        if (::poll(&p, 1, int(left.count())) < 0 && errno != EINTR)
+            return false;
+    }
+}
+
+void X11Connection::selectInput(xcb_window_t window, std::uint32_t mask)
+{
+    std::uint32_t& current = selected_[window];
+    if ((current & mask) == mask)
+        return;
+    current |= mask;
+    xcb_change_window_attributes(conn_, window, XCB_CW_EVENT_MASK, &current);
+}
+
+bool X11Connection::windowManagerRunning()
+{
+    XProperty check = property(requestProperty(root(), ewmh_._NET_SUPPORTING_WM_CHECK, 1));
+    if (check.cardinals().empty() || check.cardinals()[0] == XCB_WINDOW_NONE)
+        return false;
+    xcb_window_t wm = check.cardinals()[0];
+    // A stale property from a window manager that died names a window that
+    // is gone or no longer points to itself.
+    XProperty self = property(requestProperty(wm, ewmh_._NET_SUPPORTING_WM_CHECK, 1));
+    return !self.cardinals().empty() && self.cardinals()[0] == wm;
+}
+
+std::vector<xcb_atom_t> X11Connection::supportedAtoms()
+{
+    XProperty p = property(requestProperty(root(), ewmh_._NET_SUPPORTED, 4096));
+    auto v = p.cardinals();
+    return std::vector<xcb_atom_t>(v.begin(), v.end());
+}
+
+xcb_window_t X11Connection::probeWindow()
+{
+    if (probe_ != XCB_WINDOW_NONE)
+        return probe_;
+    probe_ = xcb_generate_id(conn_);
+    // Never mapped, so no window manager manages it; it only carries the
+    // _NET_FRAME_EXTENTS answers of windowManagerBarrier().
+    std::uint32_t values[] = {XCB_EVENT_MASK_PROPERTY_CHANGE};
+    xcb_create_window(conn_, XCB_COPY_FROM_PARENT, probe_, root(), -100, -100, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, values);
+    selected_[probe_] = values[0];
+    return probe_;
+}
+
+bool X11Connection::windowManagerBarrier(std::chrono::milliseconds timeout)
+{
+    xcb_window_t probe = probeWindow();
+    xcb_ewmh_request_frame_extents(&ewmh_, screenNumber_, probe);
+    const xcb_atom_t extents = ewmh_._NET_FRAME_EXTENTS;
+    return waitForEvent(
+        [probe, extents](const xcb_generic_event_t& e) {
+            if ((e.response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+                return false;
+            auto& p = reinterpret_cast<const xcb_property_notify_event_t&>(e);
+            return p.window == probe && p.atom == extents && p.state == XCB_PROPERTY_NEW_VALUE;
+        },
+        timeout);
+}
+
+std::vector<std::string> X11Connection::atomNames(std::span<const xcb_atom_t> atoms)
+{
+    std::vector<std::pair<xcb_atom_t, xcb_get_atom_name_cookie_t>> pending;
+    for (xcb_atom_t a : atoms) {
+        bool asked = std::any_of(pending.begin(), pending.end(), [a](const auto& p) { return p.first == a; });
+        if (a != XCB_ATOM_NONE && !atomNames_.contains(a) && !asked)
+            pending.emplace_back(a, xcb_get_atom_name(conn_, a));
+    }
+    for (auto& [atom, cookie] : pending) {
+        if (auto r = reply<xcb_get_atom_name_reply_t>(cookie))
+            atomNames_[atom] =
+                std::string(xcb_get_atom_name_name(r.get()), xcb_get_atom_name_name_length(r.get()));
+    }
+    std::vector<std::string> names;
+    names.reserve(atoms.size());
+    for (xcb_atom_t a : atoms) {
+        auto it = atomNames_.find(a);
+        names.push_back(it != atomNames_.end() ? it->second : std::string());
+    }
+    return names;
+}
+
+} // namespace tilewise

@@ -1,0 +1,71 @@
+// WindowAccess on an X server with an EWMH window manager.
+//
+// Frames are outer frames as the user sees them (decorations included, the
+// shadows of client-side-decorated windows excluded); handles and window ids
+// are client window ids; screens are RandR monitors, read at each use.
+#pragma once
+
+#include "platform/window_access.hpp"
+#include "platform/x11/x11_connection.hpp"
+#include "platform/x11/x11_geometry.hpp"
+
+#include <chrono>
+#include <functional>
+#include <unordered_map>
+
+namespace tilewise {
+
+class X11WindowAccess : public WindowAccess {
+public:
+    // Levels reported in windowList(), from the EWMH state and type.
+    static constexpr std::int32_t kLevelBelow = -1;     // _NET_WM_STATE_BELOW
+    static constexpr std::int32_t kLevelNormal = 0;     // ordinary windows and dialogs
+    static constexpr std::int32_t kLevelAbove = 3;      // _NET_WM_STATE_ABOVE, utility and toolbar windows
+    static constexpr std::int32_t kLevelFullscreen = 8; // _NET_WM_STATE_FULLSCREEN, kept above panels
+
+    explicit X11WindowAccess(X11Connection& connection);
+
+    std::optional<WindowElement> focusedWindow() override;
+    Point position(const WindowElement& w) override;
+    Size size(const WindowElement& w) override;
+    std::optional<Pid> processId(const WindowElement& w) override;
+    std::vector<WindowInfo> windowList() override;
+    std::vector<Screen> screens() override;
+    std::optional<Screen> mainScreen() override;
+    Point mouseLocation() override;
+    bool isProcessTrusted() override;
+    std::optional<std::string> frontmostBundleIdentifier() override;
+
+    // The outer frame in window space; none when the window is gone.
+    std::optional<Rect> readFrame(const WindowElement& w);
+
+    // How long a write waits for the window manager to apply it.
+    void setWriteTimeout(std::chrono::milliseconds t) { writeTimeout_ = t; }
+
+protected:
+    void writePosition(const WindowElement& w, Point p) override;
+    void writeSize(const WindowElement& w, Size s) override;
+
+private:
+    struct ClientState;
+
+    std::optional<ClientState> readClient(xcb_window_t window);
+    void write(const WindowElement& w, std::optional<Point> position, std::optional<Size> size);
+    bool leaveMaximizedOrFullscreen(xcb_window_t window, const ClientState& state);
+    // Waits until the window manager has handled what was sent since `mark`.
+    // Without a round trip through it, a synthetic configure notification
+    // for `window` whose geometry (root position and client size) satisfies
+    // `answers` is the sign, within a short bound.
+    void waitForWindowManager(xcb_window_t window, xcb_window_t wmCheck, bool canProbe, std::uint64_t mark,
+                              const std::function<bool(const Rect&)>& answers);
+    std::optional<xcb_window_t> activeClient();
+
+    X11Connection& x_;
+    std::chrono::milliseconds writeTimeout_{500};
+    // Whether the window manager (by its check window) answers a frame
+    // extents request for a window it does not manage. Learned at the first
+    // write, so that one that does not costs a single timeout, not one per write.
+    std::unordered_map<xcb_window_t, bool> probeAnswered_;
+};
+
+} // namespace tilewise
