@@ -271,11 +271,11 @@ TEST_F(X11WindowAccessTest, VisibleFrameLeavesOutTheDock)
 // automatic monitor back afterwards, whatever happens.
 class MonitorOverride {
 public:
-    bool add(const std::string& spec)
+    bool add(const std::string& definition)
     {
-        std::string name = spec.substr(0, spec.find(' '));
+        std::string name = definition.substr(0, definition.find(' '));
         names_.push_back(name[0] == '*' ? name.substr(1) : name);
-        return std::system(("xrandr --setmonitor " + spec + " >/dev/null 2>&1").c_str()) == 0;
+        return std::system(("xrandr --setmonitor " + definition + " >/dev/null 2>&1").c_str()) == 0;
     }
     ~MonitorOverride()
     {
