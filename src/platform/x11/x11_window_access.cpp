@@ -638,12 +638,19 @@ void X11WindowAccess::write(const WindowElement& w, std::optional<Point> positio
         (size && !(std::isfinite(size->width) && std::isfinite(size->height))))
         return;
 
+    // Selected before any request, so that no configure notification of
+    // ours can slip by unseen.
+    x_.selectInput(*window, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+    // One round trip for all of it: the window's state is read with these.
     MonitorRequest monitorRequest = requestMonitors(x_);
     auto supportedCookie = x_.requestProperty(x_.root(), x_.ewmh()._NET_SUPPORTED, 4096);
     auto checkCookie = x_.requestProperty(x_.root(), x_.ewmh()._NET_SUPPORTING_WM_CHECK, 1);
+    std::optional<ClientState> state = readClient(*window);
     RootInfo rootInfo = collectMonitors(x_, monitorRequest);
     XProperty supportedProperty = x_.property(supportedCookie);
     XProperty check = x_.property(checkCookie);
+    if (!state)
+        return; // gone
     // Read at each write: the window manager may have been replaced.
     auto supported = supportedProperty.cardinals();
     const bool canMoveResize = contains(supported, x_.ewmh()._NET_MOVERESIZE_WINDOW);
@@ -652,12 +659,6 @@ void X11WindowAccess::write(const WindowElement& w, std::optional<Point> positio
         check.cardinals().empty() ? xcb_window_t(XCB_WINDOW_NONE) : check.cardinals()[0];
     CoordinateSpaces spaces(rootInfo.monitors.front().second);
 
-    // Selected before any request, so that no configure notification of
-    // ours can slip by unseen.
-    x_.selectInput(*window, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
-    std::optional<ClientState> state = readClient(*window);
-    if (!state)
-        return; // gone
     std::uint64_t mark = x_.eventMark();
     if (leaveMaximizedOrFullscreen(*window, *state)) {
         const Rect maximized = state->geometry.client;
