@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -269,17 +270,37 @@ xcb_window_t Display::activeWindow()
     return *static_cast<xcb_window_t*>(xcb_get_property_value(r.get()));
 }
 
-std::vector<xcb_window_t> Display::stackingFrontToBack()
+std::vector<xcb_window_t> Display::stackingFrontToBack(const std::vector<xcb_window_t>& clients)
 {
-    xcb_atom_t stacking = atom("_NET_CLIENT_LIST_STACKING");
-    auto cookie = xcb_get_property(conn_, 0, root_, stacking, XCB_ATOM_WINDOW, 0, 4096);
-    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> r(xcb_get_property_reply(conn_, cookie, nullptr), free);
-    std::vector<xcb_window_t> list;
-    if (!r)
+    auto children = [&](xcb_window_t w, xcb_window_t* parent) {
+        std::unique_ptr<xcb_query_tree_reply_t, decltype(&free)> r(
+            xcb_query_tree_reply(conn_, xcb_query_tree(conn_, w), nullptr), free);
+        std::vector<xcb_window_t> list;
+        if (!r)
+            return list;
+        if (parent)
+            *parent = r->parent;
+        xcb_window_t* c = xcb_query_tree_children(r.get());
+        list.assign(c, c + xcb_query_tree_children_length(r.get()));
         return list;
-    auto* v = static_cast<xcb_window_t*>(xcb_get_property_value(r.get()));
-    list.assign(v, v + xcb_get_property_value_length(r.get()) / 4);
-    return {list.rbegin(), list.rend()};
+    };
+    std::vector<xcb_window_t> bottomToTop = children(root_, nullptr);
+    std::vector<std::pair<long, xcb_window_t>> ranked;
+    for (xcb_window_t client : clients) {
+        xcb_window_t top = client, parent = client;
+        while (parent != root_ && parent != XCB_WINDOW_NONE) {
+            top = parent;
+            parent = XCB_WINDOW_NONE;
+            children(top, &parent);
+        }
+        auto it = std::find(bottomToTop.begin(), bottomToTop.end(), top);
+        ranked.emplace_back(it - bottomToTop.begin(), client);
+    }
+    std::sort(ranked.begin(), ranked.end(), [](auto& a, auto& b) { return a.first > b.first; });
+    std::vector<xcb_window_t> result;
+    for (auto& [rank, client] : ranked)
+        result.push_back(client);
+    return result;
 }
 
 bool Display::activate(xcb_window_t client, std::chrono::milliseconds timeout)

@@ -78,8 +78,10 @@ public:
     // Asks the window manager to focus the window and waits until it has.
     bool activate(xcb_window_t client, std::chrono::milliseconds timeout = kWait);
     xcb_window_t activeWindow();
-    // _NET_CLIENT_LIST_STACKING, front first.
-    std::vector<xcb_window_t> stackingFrontToBack();
+    // The given client windows ordered by the server's stacking of their
+    // top-level frames, front first (some window managers leave
+    // _NET_CLIENT_LIST_STACKING stale when a window is raised).
+    std::vector<xcb_window_t> stackingFrontToBack(const std::vector<xcb_window_t>& clients);
 
 private:
     xcb_atom_t atom(const char* name);

@@ -688,15 +688,14 @@ void X11WindowAccess::write(const WindowElement& w, std::optional<Point> positio
     mark = x_.eventMark();
     if (canMoveResize) {
         // North-west gravity: x, y place the corner of the window manager's
-        // frame, width and height are the client's. Some window managers
-        // apply all four values whatever the flags say, so the fields not
-        // asked for carry the current geometry.
+        // frame, width and height are the client's. Every field is flagged
+        // and those not asked for carry the current geometry: some window
+        // managers fill an unflagged size from their frame, not the client,
+        // and the window grows by its title bar at each move.
         Point corner{sent.x() - g.wm.left, sent.y() - g.wm.top};
-        std::uint32_t flags = int(Gravity::NorthWest) | (2u << 12); // source: a pager or similar tool
-        if (position)
-            flags |= XCB_EWMH_MOVERESIZE_WINDOW_X | XCB_EWMH_MOVERESIZE_WINDOW_Y;
-        if (size)
-            flags |= XCB_EWMH_MOVERESIZE_WINDOW_WIDTH | XCB_EWMH_MOVERESIZE_WINDOW_HEIGHT;
+        std::uint32_t flags = int(Gravity::NorthWest) | (2u << 12) | // source: a pager or similar tool
+                              XCB_EWMH_MOVERESIZE_WINDOW_X | XCB_EWMH_MOVERESIZE_WINDOW_Y |
+                              XCB_EWMH_MOVERESIZE_WINDOW_WIDTH | XCB_EWMH_MOVERESIZE_WINDOW_HEIGHT;
         xcb_client_message_event_t msg{};
         msg.response_type = XCB_CLIENT_MESSAGE;
         msg.format = 32;

@@ -11,10 +11,8 @@
 //
 //   tilewise-testclient --wait-wm SECONDS
 //
-// waits until a window manager runs its event loop, then exits 0 (1 on
-// timeout). The check window alone is not enough: a window manager may
-// publish it before it manages anything, so the proof is an answer to
-// _NET_REQUEST_FRAME_EXTENTS, which only its event loop gives.
+// waits until a window manager takes on new windows, then exits 0 (1 on
+// timeout).
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
 
@@ -123,7 +121,6 @@ int waitForWindowManager(int seconds)
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
     xcb_atom_t check = atom("_NET_SUPPORTING_WM_CHECK");
-    xcb_atom_t request = atom("_NET_REQUEST_FRAME_EXTENTS");
     xcb_atom_t extents = atom("_NET_FRAME_EXTENTS");
 
     uint32_t rootMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
@@ -135,59 +132,56 @@ int waitForWindowManager(int seconds)
         free(ev);
     }
 
-    xcb_window_t probe = xcb_generate_id(conn);
-    uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(conn, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_EVENT_MASK, &mask);
-    xcb_client_message_event_t msg{};
-    msg.response_type = XCB_CLIENT_MESSAGE;
-    msg.format = 32;
-    msg.window = probe;
-    msg.type = request;
-    // A window manager may drop what arrives while it starts up, so the
-    // request is repeated until one is answered.
-    auto fallbackAt = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    // Ready means a window mapped now is taken on (reparented into a frame,
+    // or given frame extents). A window manager may publish its check window
+    // before it manages anything, and may lose what arrives while it starts
+    // up, so a probe that is not taken soon is replaced by a fresh one.
     for (;;) {
-        xcb_send_event(conn, 0, screen->root,
-                       XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                       reinterpret_cast<const char*>(&msg));
+        xcb_window_t probe = xcb_generate_id(conn);
+        uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(conn, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_EVENT_MASK, &mask);
+        xcb_map_window(conn, probe);
         xcb_flush(conn);
-        auto retry = std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(200));
-        while (xcb_generic_event_t* ev = waitEvent(retry)) {
-            bool answered = (ev->response_type & 0x7f) == XCB_PROPERTY_NOTIFY &&
-                            reinterpret_cast<xcb_property_notify_event_t*>(ev)->window == probe &&
-                            reinterpret_cast<xcb_property_notify_event_t*>(ev)->atom == extents;
+        auto retry = std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(500));
+        bool taken = false;
+        while (!taken) {
+            xcb_generic_event_t* ev = waitEvent(retry);
+            if (!ev)
+                break;
+            uint8_t type = ev->response_type & 0x7f;
+            taken = (type == XCB_REPARENT_NOTIFY &&
+                     reinterpret_cast<xcb_reparent_notify_event_t*>(ev)->window == probe) ||
+                    (type == XCB_PROPERTY_NOTIFY &&
+                     reinterpret_cast<xcb_property_notify_event_t*>(ev)->window == probe &&
+                     reinterpret_cast<xcb_property_notify_event_t*>(ev)->atom == extents);
             free(ev);
-            if (answered)
-                return 0;
         }
+        if (taken) {
+            // Withdraw it and let the window manager let go of it before it
+            // goes: one that meets a vanished window mid-way may lose the
+            // next window it is given.
+            xcb_unmap_window(conn, probe);
+            xcb_flush(conn);
+            auto release = std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(500));
+            bool released = false;
+            while (!released) {
+                xcb_generic_event_t* ev = waitEvent(release);
+                if (!ev)
+                    break;
+                released = (ev->response_type & 0x7f) == XCB_REPARENT_NOTIFY &&
+                           reinterpret_cast<xcb_reparent_notify_event_t*>(ev)->window == probe &&
+                           reinterpret_cast<xcb_reparent_notify_event_t*>(ev)->parent == screen->root;
+                free(ev);
+            }
+        }
+        xcb_destroy_window(conn, probe);
+        free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
+        if (taken)
+            return 0;
         if (std::chrono::steady_clock::now() >= deadline || xcb_connection_has_error(conn))
             return 1;
-        if (std::chrono::steady_clock::now() >= fallbackAt)
-            break;
     }
-
-    // Some window managers advertise the request but answer it only for
-    // windows they manage: map the probe and wait until it is taken on.
-    uint32_t structure = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(conn, probe, XCB_CW_EVENT_MASK, &structure);
-    xcb_map_window(conn, probe);
-    xcb_flush(conn);
-    while (xcb_generic_event_t* ev = waitEvent(deadline)) {
-        uint8_t type = ev->response_type & 0x7f;
-        bool taken = (type == XCB_REPARENT_NOTIFY &&
-                      reinterpret_cast<xcb_reparent_notify_event_t*>(ev)->window == probe) ||
-                     (type == XCB_PROPERTY_NOTIFY &&
-                      reinterpret_cast<xcb_property_notify_event_t*>(ev)->window == probe &&
-                      reinterpret_cast<xcb_property_notify_event_t*>(ev)->atom == extents);
-        free(ev);
-        if (taken) {
-            xcb_destroy_window(conn, probe);
-            free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
-            return 0;
-        }
-    }
-    return 1;
 }
 
 } // namespace
