@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <unistd.h>
 #include <unordered_set>
@@ -164,6 +165,14 @@ std::optional<std::string> processNameOf(Pid pid, const XProperty& machine, cons
 {
     std::string host = trimmed(machine.text());
     if (pid > 0 && (host.empty() || host == localHostName())) {
+        // The executable's name in full; the kernel cuts comm to 15 bytes.
+        std::error_code ec;
+        std::filesystem::path exe = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", ec);
+        std::string full = ec ? std::string() : exe.filename().string();
+        if (full.ends_with(" (deleted)"))
+            full.erase(full.size() - 10);
+        if (!full.empty())
+            return full;
         std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
         std::string name;
         if (comm && std::getline(comm, name) && !name.empty())
