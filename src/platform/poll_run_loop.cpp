@@ -1,0 +1,171 @@
+#include "platform/poll_run_loop.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+
+namespace tilewise {
+
+namespace {
+
+// Written from the signal handler; one loop per process listens to it.
+volatile sig_atomic_t signalFd = -1;
+
+void onSignal(int)
+{
+    int saved = errno;
+    if (signalFd >= 0) {
+        char byte = 1;
+        [[maybe_unused]] ssize_t n = write(signalFd, &byte, 1);
+    }
+    errno = saved;
+}
+
+} // namespace
+
+PollRunLoop::PollRunLoop() = default;
+
+PollRunLoop::~PollRunLoop()
+{
+    if (signalPipe_[0] >= 0) {
+        signalFd = -1;
+        close(signalPipe_[0]);
+        close(signalPipe_[1]);
+    }
+}
+
+void PollRunLoop::post(Task task)
+{
+    posted_.push_back(std::move(task));
+}
+
+RunLoop::TimerId PollRunLoop::addTimer(std::chrono::milliseconds interval, bool repeats, Task task)
+{
+    TimerId id = nextTimer_++;
+    timers_[id] = Timer{nowMs() + interval.count(), interval.count(), repeats, std::move(task)};
+    return id;
+}
+
+void PollRunLoop::cancelTimer(TimerId id)
+{
+    timers_.erase(id);
+}
+
+std::int64_t PollRunLoop::nowMs() const
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void PollRunLoop::watchFd(int fd, Handler onReadable)
+{
+    fds_[fd] = std::move(onReadable);
+}
+
+void PollRunLoop::unwatchFd(int fd)
+{
+    fds_.erase(fd);
+}
+
+void PollRunLoop::addTurnHook(Handler hook)
+{
+    turnHooks_.push_back(std::move(hook));
+}
+
+void PollRunLoop::quitOnSignals(std::initializer_list<int> signals)
+{
+    if (signalPipe_[0] < 0) {
+        if (pipe2(signalPipe_, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        signalFd = signalPipe_[1];
+        watchFd(signalPipe_[0], [this] {
+            char buf[16];
+            while (read(signalPipe_[0], buf, sizeof buf) > 0) {
+            }
+            quit();
+        });
+    }
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int s : signals)
+        sigaction(s, &sa, nullptr);
+}
+
+void PollRunLoop::run()
+{
+    quit_ = false;
+    while (!quit_)
+        runOnce(std::chrono::hours(1));
+}
+
+void PollRunLoop::runOnce(std::chrono::milliseconds maxWait)
+{
+    std::int64_t wait = maxWait.count();
+    if (!posted_.empty())
+        wait = 0;
+    const std::int64_t now = nowMs();
+    for (const auto& [id, t] : timers_)
+        wait = std::min(wait, std::max<std::int64_t>(0, t.due - now));
+    wait = std::min<std::int64_t>(wait, std::numeric_limits<int>::max());
+
+    std::vector<pollfd> pfds;
+    pfds.reserve(fds_.size());
+    for (const auto& [fd, handler] : fds_)
+        pfds.push_back(pollfd{fd, POLLIN, 0});
+    int ready = poll(pfds.data(), pfds.size(), static_cast<int>(wait));
+    if (ready > 0) {
+        for (const pollfd& p : pfds) {
+            if (!(p.revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            // A handler may unwatch another descriptor.
+            auto it = fds_.find(p.fd);
+            if (it != fds_.end()) {
+                Handler h = it->second;
+                h();
+            }
+        }
+    }
+    fireDueTimers();
+    runPosted();
+    for (const Handler& hook : std::vector<Handler>(turnHooks_))
+        hook();
+}
+
+void PollRunLoop::fireDueTimers()
+{
+    const std::int64_t now = nowMs();
+    std::vector<TimerId> due;
+    for (const auto& [id, t] : timers_)
+        if (t.due <= now)
+            due.push_back(id);
+    std::sort(due.begin(), due.end(), [this](TimerId a, TimerId b) { return timers_[a].due < timers_[b].due; });
+    for (TimerId id : due) {
+        auto it = timers_.find(id); // an earlier task may have cancelled it
+        if (it == timers_.end())
+            continue;
+        Task task = it->second.task;
+        if (it->second.repeats)
+            it->second.due = now + std::max<std::int64_t>(1, it->second.interval);
+        else
+            timers_.erase(it);
+        task();
+    }
+}
+
+void PollRunLoop::runPosted()
+{
+    // Work posted while these run waits for the next turn.
+    std::deque<Task> batch;
+    batch.swap(posted_);
+    for (Task& t : batch)
+        t();
+}
+
+} // namespace tilewise
