@@ -1,0 +1,293 @@
+// This test verifies the hot key service against the in-memory registrar:
+// the stored forms, one registration per combination shared by names,
+// removal and reset of defaults across restarts, enabling, refusals, and
+// dispatch by the combination a name holds at the time of the press.
+#include "platform/memory/memory_hot_key_registrar.hpp"
+#include "platform/memory/memory_keyboard_layout.hpp"
+#include "settings/memory_defaults_store.hpp"
+#include "shortcuts/key_text.hpp"
+#include "shortcuts/keyboard_shortcuts.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace tilewise {
+namespace {
+
+using Shortcut = KeyboardShortcuts::Shortcut;
+using Name = KeyboardShortcuts::Name;
+
+constexpr int controlOption = KeyboardShortcuts::control | KeyboardShortcuts::option;
+const Shortcut controlOptionF(Key::f, controlOption);
+const Shortcut controlOptionC(Key::c, controlOption);
+const Shortcut controlOptionP(Key::p, controlOption);
+
+class KeyboardShortcutsTest : public ::testing::Test {
+protected:
+    KeyboardShortcutsTest() { layout.loadUs(); }
+
+    // A new service on the same store, as after a restart.
+    void restart()
+    {
+        service.reset();
+        registrar = std::make_unique<MemoryHotKeyRegistrar>();
+        service = std::make_unique<KeyboardShortcuts>(store, *registrar, layout);
+    }
+    bool press(const Shortcut& s) { return registrar->press(s.carbonKeyCode, s.carbonModifiers); }
+    KeyboardShortcuts::Action record(std::string label)
+    {
+        return [this, label](const Shortcut&) { ran.push_back(label); };
+    }
+
+    MemoryDefaultsStore store;
+    MemoryKeyboardLayout layout;
+    std::unique_ptr<MemoryHotKeyRegistrar> registrar = std::make_unique<MemoryHotKeyRegistrar>();
+    std::unique_ptr<KeyboardShortcuts> service = std::make_unique<KeyboardShortcuts>(store, *registrar, layout);
+    std::vector<std::string> ran;
+};
+
+TEST_F(KeyboardShortcutsTest, StoredFormIsCompactJsonAndReadsOnlyWellFormedObjects)
+{
+    Name maxmize = service->makeName("maxmize", controlOptionF);
+    EXPECT_EQ(store.stringValue("KeyboardShortcuts_maxmize"), R"({"carbonKeyCode":3,"carbonModifiers":6144})");
+
+    Name other = service->makeName("other");
+    const std::pair<DefaultsValue, std::optional<Shortcut>> cases[] = {
+        {std::string(R"({"carbonModifiers":2048,"carbonKeyCode":8})"), Shortcut(Key::c, 2048)},
+        {std::string("not json"), std::nullopt},
+        {std::string(R"({"carbonKeyCode":"3","carbonModifiers":6144})"), std::nullopt},
+        {std::string(R"({"carbonKeyCode":3})"), std::nullopt},
+        {std::string(R"({"carbonKeyCode":3.5,"carbonModifiers":6144})"), std::nullopt},
+        {std::string(R"({"carbonKeyCode":99999999999,"carbonModifiers":6144})"), std::nullopt},
+        {std::string("[3,6144]"), std::nullopt},
+        {false, std::nullopt},
+        {1.0, std::nullopt},
+    };
+    for (const auto& [stored, expected] : cases) {
+        store.set("KeyboardShortcuts_other", stored);
+        EXPECT_EQ(service->shortcut(other), expected);
+    }
+    // A mask from outside keeps only the four modifier bits.
+    store.set("KeyboardShortcuts_other", std::string(R"({"carbonKeyCode":3,"carbonModifiers":6145})"));
+    EXPECT_EQ(service->shortcut(other), controlOptionF);
+    EXPECT_EQ(service->shortcut(maxmize), controlOptionF);
+}
+
+TEST_F(KeyboardShortcutsTest, DefaultIsInstalledOnlyForAFreshName)
+{
+    store.set("KeyboardShortcuts_center", std::string(R"({"carbonKeyCode":35,"carbonModifiers":6144})"));
+    store.set("KeyboardShortcuts_maxmize", false);
+    store.set("KeyboardShortcuts_pair", std::string("garbage"));
+    Name center = service->makeName("center", controlOptionC);
+    Name maxmize = service->makeName("maxmize", controlOptionF);
+    Name pair = service->makeName("pair", controlOptionP);
+
+    EXPECT_EQ(service->shortcut(center), controlOptionP);
+    EXPECT_EQ(service->shortcut(maxmize), std::nullopt);
+    // An undecodable value is not repaired.
+    EXPECT_EQ(service->shortcut(pair), std::nullopt);
+    EXPECT_EQ(store.stringValue("KeyboardShortcuts_pair"), "garbage");
+    EXPECT_EQ(registrar->registrationCount(), 0u);
+}
+
+TEST_F(KeyboardShortcutsTest, TwoNamesOnOneCombinationShareOneHotKey)
+{
+    Name a = service->makeName("a");
+    Name b = service->makeName("b");
+    service->setShortcut(a, controlOptionF);
+    service->setShortcut(b, controlOptionF);
+    service->onKeyDown(b, record("b"));
+    service->onKeyDown(a, record("a1"));
+    service->onKeyDown(a, record("a2"));
+
+    EXPECT_EQ(registrar->registrationCount(), 1u);
+    EXPECT_TRUE(press(controlOptionF));
+    EXPECT_EQ(ran, (std::vector<std::string>{"b", "a1", "a2"}));
+
+    // Moving one name away must not silence the other.
+    ran.clear();
+    service->setShortcut(a, controlOptionC);
+    EXPECT_TRUE(press(controlOptionF));
+    EXPECT_TRUE(press(controlOptionC));
+    EXPECT_EQ(ran, (std::vector<std::string>{"b", "a1", "a2"}));
+
+    // Once the last holder leaves, the hot key goes.
+    service->removeShortcut(b);
+    EXPECT_FALSE(registrar->isRegistered(Key::f, controlOption));
+    EXPECT_FALSE(service->isRegistered(controlOptionF));
+}
+
+TEST_F(KeyboardShortcutsTest, RemovingADefaultStoresFalseAndSurvivesARestart)
+{
+    Name maxmize = service->makeName("maxmize", controlOptionF);
+    Name restore = service->makeName("restore");
+    service->setShortcut(restore, controlOptionC);
+    service->onKeyDown(maxmize, record("maxmize"));
+
+    service->removeShortcut(maxmize);
+    service->removeShortcut(restore);
+    EXPECT_EQ(store.value("KeyboardShortcuts_maxmize"), DefaultsValue(false));
+    EXPECT_FALSE(store.contains("KeyboardShortcuts_restore"));
+    EXPECT_EQ(registrar->registrationCount(), 0u);
+    EXPECT_FALSE(press(controlOptionF));
+
+    restart();
+    maxmize = service->makeName("maxmize", controlOptionF);
+    service->onKeyDown(maxmize, record("maxmize"));
+    EXPECT_EQ(service->shortcut(maxmize), std::nullopt);
+    EXPECT_FALSE(press(controlOptionF));
+    EXPECT_TRUE(ran.empty());
+}
+
+TEST_F(KeyboardShortcutsTest, ResetRestoresDefaultsAndAnnouncesEveryName)
+{
+    Name maxmize = service->makeName("maxmize", controlOptionF);
+    Name restore = service->makeName("restore");
+    service->setShortcut(restore, controlOptionP);
+    service->removeShortcut(maxmize);
+
+    std::vector<std::string> announced;
+    service->addChangeObserver([&](std::string_view notification, const Name& name) {
+        EXPECT_EQ(notification, "KeyboardShortcuts_shortcutByNameDidChange");
+        announced.push_back(name.rawValue);
+    });
+    service->reset({maxmize, restore});
+
+    EXPECT_EQ(service->shortcut(maxmize), controlOptionF);
+    EXPECT_FALSE(store.contains("KeyboardShortcuts_restore"));
+    EXPECT_TRUE(registrar->isRegistered(Key::f, controlOption));
+    EXPECT_FALSE(registrar->isRegistered(Key::p, controlOption));
+    EXPECT_EQ(announced, (std::vector<std::string>{"maxmize", "restore"}));
+
+    // Removing what is already gone changes nothing and says nothing.
+    announced.clear();
+    service->removeShortcut(restore);
+    EXPECT_TRUE(announced.empty());
+}
+
+TEST_F(KeyboardShortcutsTest, DisableAndEnableTouchOnlyTheRegistration)
+{
+    Name pair43 = service->makeName("pair43");
+    service->setShortcut(pair43, controlOptionP);
+    service->onKeyDown(pair43, record("pair43"));
+
+    service->disable({pair43});
+    EXPECT_FALSE(press(controlOptionP));
+    EXPECT_EQ(service->shortcut(pair43), controlOptionP);
+
+    service->enable({pair43});
+    service->enable({pair43});
+    EXPECT_EQ(registrar->registrationCount(), 1u);
+    EXPECT_TRUE(press(controlOptionP));
+    EXPECT_EQ(ran, std::vector<std::string>{"pair43"});
+}
+
+TEST_F(KeyboardShortcutsTest, ARefusedCombinationIsReportedOnceAndNotRetried)
+{
+    registrar->refuse(Key::f, controlOption);
+    Name a = service->makeName("clipLeft");
+    Name b = service->makeName("other");
+    service->onKeyDown(a, record("a"));
+
+    testing::internal::CaptureStdout();
+    service->setShortcut(a, controlOptionF);
+    service->setShortcut(b, controlOptionF);
+    std::string out = testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(out, "Failed to register the shortcut clipLeft ⌃⌥F: the combination is taken by another program\n");
+    EXPECT_TRUE(service->isRegistered(controlOptionF));
+    EXPECT_EQ(service->hotKeyCount(), 0u);
+    EXPECT_EQ(registrar->registerCalls(), 1);
+    EXPECT_FALSE(press(controlOptionF));
+}
+
+TEST_F(KeyboardShortcutsTest, DispatchFollowsTheStoredCombinationAtThePress)
+{
+    Name a = service->makeName("a");
+    Name b = service->makeName("b");
+    service->setShortcut(a, controlOptionF);
+    service->onKeyDown(a, record("a"));
+    service->onKeyUp(a, record("a up"));
+    service->onKeyDown(b, record("b"));
+    EXPECT_TRUE(press(controlOptionF));
+
+    // Another process rewrites the store: the hot key is still held, but no
+    // name answers to it any more.
+    store.set("KeyboardShortcuts_a", std::string(R"({"carbonKeyCode":8,"carbonModifiers":6144})"));
+    store.set("KeyboardShortcuts_b", std::string(R"({"carbonKeyCode":3,"carbonModifiers":6144})"));
+    EXPECT_TRUE(press(controlOptionF));
+    EXPECT_EQ(ran, (std::vector<std::string>{"a", "a up", "b"}));
+
+    // Through the service the new combination is registered.
+    ran.clear();
+    service->setShortcut(b, controlOptionP);
+    EXPECT_TRUE(press(controlOptionP));
+    EXPECT_EQ(ran, std::vector<std::string>{"b"});
+}
+
+TEST_F(KeyboardShortcutsTest, PausedWhileRecording)
+{
+    Name a = service->makeName("a", controlOptionF);
+    service->onKeyDown(a, record("a"));
+    service->setPaused(true);
+    EXPECT_TRUE(press(controlOptionF));
+    EXPECT_TRUE(ran.empty());
+    service->setPaused(false);
+    press(controlOptionF);
+    EXPECT_EQ(ran, std::vector<std::string>{"a"});
+}
+
+TEST_F(KeyboardShortcutsTest, AnOpenMenuReleasesHotKeysAndTakesRawKeys)
+{
+    Name a = service->makeName("a", controlOptionF);
+    Name b = service->makeName("b", controlOptionC);
+    service->onKeyDown(a, record("a"));
+
+    service->setMenuOpen(true);
+    EXPECT_EQ(registrar->registrationCount(), 0u);
+    // Caps Lock and other bits of a raw event are dropped.
+    EXPECT_TRUE(service->handleRawKeyEvent(Key::f, controlOption | 1024, true));
+    EXPECT_FALSE(service->handleRawKeyEvent(Key::p, controlOption, true));
+    EXPECT_EQ(ran, std::vector<std::string>{"a"});
+
+    // A combination taken meanwhile by another program is dropped on return.
+    registrar->refuse(Key::c, controlOption);
+    service->setMenuOpen(false);
+    EXPECT_FALSE(service->handleRawKeyEvent(Key::f, controlOption, true));
+    EXPECT_TRUE(registrar->isRegistered(Key::f, controlOption));
+    EXPECT_EQ(service->hotKeyCount(), 1u);
+    EXPECT_TRUE(press(controlOptionF));
+    EXPECT_EQ(ran, (std::vector<std::string>{"a", "a"}));
+    (void)b;
+}
+
+TEST_F(KeyboardShortcutsTest, DisplayTextAndMenuKeyEquivalentFollowTheLayout)
+{
+    EXPECT_EQ(service->displayText(controlOptionF), "⌃⌥F");
+    EXPECT_EQ(service->displayText(Shortcut(Key::f, KeyboardShortcuts::modifierMask)), "⌃⌥⇧⌘F");
+    EXPECT_EQ(service->displayText(Shortcut(Key::leftArrow, controlOption)), "⌃⌥�");
+    EXPECT_EQ(KeyboardShortcuts::modifierSymbols(KeyboardShortcuts::functionFlag | KeyboardShortcuts::shiftFlag),
+              "⇧🌐︎");
+
+    Name maxmize = service->makeName("maxmize", controlOptionF);
+    Name space = service->makeName("space", Shortcut(Key::space, KeyboardShortcuts::command));
+    Name none = service->makeName("none");
+    EXPECT_EQ(service->menuKeyEquivalent(none), std::nullopt);
+    auto m = service->menuKeyEquivalent(maxmize);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->character, "f");
+    EXPECT_EQ(m->modifierFlags, KeyboardShortcuts::controlFlag | KeyboardShortcuts::optionFlag);
+    EXPECT_EQ(service->menuKeyEquivalent(space)->character, "S");
+
+    layout.loadDvorak();
+    EXPECT_EQ(service->displayText(controlOptionF), "⌃⌥U");
+    EXPECT_EQ(service->menuKeyEquivalent(maxmize)->character, "u");
+    layout.clear(KeyboardLayout::Source::Current);
+    layout.clear(KeyboardLayout::Source::AsciiCapable);
+    EXPECT_EQ(service->menuKeyEquivalent(maxmize)->character, " ");
+}
+
+} // namespace
+} // namespace tilewise
