@@ -1,0 +1,211 @@
+// This test verifies the shortcut catalogue on a fresh and on a used store:
+// which operation each default combination performs, the exact-centre
+// setting read at the press, the quick action shortcut, and the Fn double
+// tap timed on the fake clock.
+#include "platform/memory/manual_run_loop.hpp"
+#include "platform/memory/memory_hot_key_registrar.hpp"
+#include "platform/memory/memory_keyboard_layout.hpp"
+#include "platform/memory/memory_modifier_monitor.hpp"
+#include "settings/memory_defaults_store.hpp"
+#include "shortcuts/key_text.hpp"
+#include "shortcuts/shortcuts_manager_state.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+
+namespace tilewise {
+namespace {
+
+using Shortcut = KeyboardShortcuts::Shortcut;
+constexpr int controlOption = KeyboardShortcuts::control | KeyboardShortcuts::option;
+constexpr std::uint64_t fnDown = KeyboardShortcuts::functionFlag;
+
+class ShortcutsManagerStateTest : public ::testing::Test {
+protected:
+    ShortcutsManagerStateTest() { start(); }
+
+    // Everything but the store is created anew, as after a restart.
+    void start(ShortcutsManagerState::OpenQuickActionPanel openPanel = nullptr)
+    {
+        state.reset();
+        service.reset();
+        registrar = std::make_unique<MemoryHotKeyRegistrar>();
+        monitor = std::make_unique<MemoryModifierMonitor>();
+        service = std::make_unique<KeyboardShortcuts>(store, *registrar, layout);
+        state = std::make_unique<ShortcutsManagerState>(*service, store, *monitor, loop,
+                                                        [this](OperationType op) { performed.push_back(op); },
+                                                        std::move(openPanel));
+    }
+    void press(int key, int modifiers = controlOption) { registrar->press(key, modifiers); }
+    // One tap: the Fn key goes down, then every modifier is released.
+    void tapFn(std::uint64_t otherFlags = 0)
+    {
+        monitor->emit({ShortcutsManagerState::fnKeyCode, fnDown | otherFlags});
+        monitor->emit({ShortcutsManagerState::fnKeyCode, otherFlags});
+    }
+
+    MemoryDefaultsStore store;
+    MemoryKeyboardLayout layout;
+    ManualRunLoop loop;
+    std::unique_ptr<MemoryHotKeyRegistrar> registrar;
+    std::unique_ptr<MemoryModifierMonitor> monitor;
+    std::unique_ptr<KeyboardShortcuts> service;
+    std::unique_ptr<ShortcutsManagerState> state;
+    std::vector<OperationType> performed;
+};
+
+TEST_F(ShortcutsManagerStateTest, FreshStoreBindsTheDefaultCombinations)
+{
+    press(Key::leftArrow);
+    press(Key::f);
+    press(Key::rightArrow, controlOption | KeyboardShortcuts::command);
+    press(Key::leftBracket);
+    EXPECT_EQ(performed, (std::vector<OperationType>{OperationType::Left, OperationType::Maximize,
+                                                     OperationType::MoveRightward,
+                                                     OperationType::PreviousScreen}));
+    // 4 clips, 4 moves, maximize, center, pair and the two screens.
+    EXPECT_EQ(registrar->registrationCount(), 13u);
+    EXPECT_EQ(service->shortcut(*state->name("clipLeftHalf")), std::nullopt);
+    EXPECT_EQ(state->name("maximize"), nullptr);
+    EXPECT_EQ(state->configs.size(), 33u);
+
+    std::set<std::string> names;
+    for (const auto& c : state->configs)
+        names.insert(c.key.rawValue);
+    EXPECT_EQ(names.size(), 33u);
+    EXPECT_TRUE(names.count("maxmize") && names.count("pair43"));
+}
+
+TEST_F(ShortcutsManagerStateTest, EveryNameWithAStoredCombinationPerformsItsOperation)
+{
+    // Give every row its own combination, then press them all in order.
+    for (std::size_t i = 0; i < state->configs.size(); ++i)
+        service->setShortcut(state->configs[i].key, Shortcut(static_cast<int>(i), KeyboardShortcuts::command));
+    for (std::size_t i = 0; i < state->configs.size(); ++i)
+        press(static_cast<int>(i), KeyboardShortcuts::command);
+    ASSERT_EQ(performed.size(), 33u);
+    for (std::size_t i = 0; i < performed.size(); ++i)
+        EXPECT_EQ(performed[i], ShortcutsManagerState::catalogue()[i].operation) << i;
+}
+
+TEST_F(ShortcutsManagerStateTest, CenterFollowsTheExactCenterSettingAtEachPress)
+{
+    press(Key::c);
+    store.set("TilewiseUseExactCenterKey", true);
+    press(Key::c);
+    store.set("TilewiseUseExactCenterKey", false);
+    press(Key::c);
+    EXPECT_EQ(performed, (std::vector<OperationType>{OperationType::Center, OperationType::ExactCenter,
+                                                     OperationType::Center}));
+}
+
+TEST_F(ShortcutsManagerStateTest, RemovedMaximizeStaysRemovedAfterRestart)
+{
+    service->removeShortcut(*state->name("maxmize"));
+    start();
+    press(Key::f);
+    EXPECT_TRUE(performed.empty());
+    EXPECT_FALSE(registrar->isRegistered(Key::f, controlOption));
+    EXPECT_TRUE(registrar->isRegistered(Key::leftArrow, controlOption));
+}
+
+TEST_F(ShortcutsManagerStateTest, QuickActionShortcutSaysThePanelIsMissingOrOpensIt)
+{
+    const auto& launch = state->launchQuickAction();
+    EXPECT_EQ(service->shortcut(launch), std::nullopt);
+    service->setShortcut(launch, Shortcut(Key::space, controlOption));
+
+    testing::internal::CaptureStdout();
+    press(Key::space);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "launchQuickAction: the quick action panel is not available yet\n");
+
+    int opened = 0;
+    start([&] { ++opened; });
+    press(Key::space);
+    EXPECT_EQ(opened, 1);
+    EXPECT_TRUE(performed.empty());
+}
+
+class FnDoubleTapTest : public ShortcutsManagerStateTest {
+protected:
+    FnDoubleTapTest()
+    {
+        store.set("TilewiseQuickFullscreen", true);
+        loop.advance(std::chrono::milliseconds(10000));
+    }
+};
+
+TEST_F(FnDoubleTapTest, TwoTapsWithin250MsMaximize)
+{
+    tapFn();
+    loop.advance(std::chrono::milliseconds(200));
+    tapFn();
+    EXPECT_EQ(performed, std::vector<OperationType>{OperationType::Maximize});
+}
+
+TEST_F(FnDoubleTapTest, TapsFurtherApartDoNot)
+{
+    tapFn();
+    loop.advance(std::chrono::milliseconds(300));
+    tapFn();
+    loop.advance(std::chrono::milliseconds(250));
+    tapFn();
+    EXPECT_TRUE(performed.empty());
+}
+
+TEST_F(FnDoubleTapTest, EachTapIsMeasuredFromThePreviousOne)
+{
+    tapFn();
+    loop.advance(std::chrono::milliseconds(200));
+    tapFn();
+    loop.advance(std::chrono::milliseconds(200));
+    tapFn();
+    EXPECT_EQ(performed.size(), 2u);
+}
+
+TEST_F(FnDoubleTapTest, OffSettingOrOtherKeysDoNothing)
+{
+    store.set("TilewiseQuickFullscreen", false);
+    tapFn();
+    tapFn();
+    store.set("TilewiseQuickFullscreen", true);
+    // A Function flag on another key (an arrow on a laptop) is no Fn press.
+    monitor->emit({Key::leftArrow, fnDown});
+    monitor->emit({Key::leftArrow, fnDown});
+    EXPECT_TRUE(performed.empty());
+    EXPECT_FALSE(state->lastFnPressTime);
+}
+
+TEST_F(FnDoubleTapTest, FnWithAnotherModifierStillCounts)
+{
+    tapFn(KeyboardShortcuts::shiftFlag);
+    EXPECT_TRUE(state->isFnPressed);
+    tapFn(KeyboardShortcuts::shiftFlag);
+    EXPECT_EQ(performed.size(), 1u);
+    monitor->emit({ShortcutsManagerState::fnKeyCode, 0});
+    EXPECT_FALSE(state->isFnPressed);
+}
+
+TEST(FnDoubleTapClockTest, AFirstTapNearTheClockOriginIsNoDoubleTap)
+{
+    MemoryDefaultsStore store;
+    store.set("TilewiseQuickFullscreen", true);
+    MemoryKeyboardLayout layout;
+    ManualRunLoop loop;
+    MemoryHotKeyRegistrar registrar;
+    MemoryModifierMonitor monitor;
+    KeyboardShortcuts service(store, registrar, layout);
+    int maximized = 0;
+    ShortcutsManagerState state(service, store, monitor, loop, [&](OperationType) { ++maximized; });
+    EXPECT_EQ(monitor.monitorCount(), 1u);
+
+    loop.advance(std::chrono::milliseconds(100));
+    monitor.emit({ShortcutsManagerState::fnKeyCode, fnDown});
+    EXPECT_EQ(maximized, 0);
+}
+
+} // namespace
+} // namespace tilewise
