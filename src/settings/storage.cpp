@@ -1,0 +1,186 @@
+#include "settings/storage.hpp"
+
+#include "platform/alerts.hpp"
+#include "settings/defaults_store.hpp"
+
+#include <algorithm>
+
+namespace tilewise {
+
+namespace keys = settings_keys;
+
+Storage::Storage(DefaultsStore& store, RunLoop& runLoop, Alerts& alerts, StorageHooks hooks)
+    : store_(store), runLoop_(runLoop), alerts_(alerts), hooks_(std::move(hooks))
+{
+    // The order matters: the login item follows the stored flag at every
+    // start, and the keys written at first start exist before they are read.
+    setLaunchAtLogin(store_.boolValue(keys::launchAtLogin));
+
+    if (!store_.contains(keys::showMenubarIcon))
+        store_.set(keys::showMenubarIcon, true);
+    setShowMenubarIcon(store_.boolValue(keys::showMenubarIcon));
+
+    setShowClipInMenubar(store_.boolValue(keys::showClipInMenubar));
+    setShowActionsInMenubar(store_.boolValue(keys::showActionsInMenubar));
+    setUseExactCenter(store_.boolValue(keys::useExactCenter));
+    setQuickFullscreen(store_.boolValue(keys::quickFullscreen));
+    setQuickActionEnabled(store_.boolValue(keys::quickActionEnabled));
+    setQuickActionSearchEnabled(store_.boolValue(keys::quickActionSearchEnabled));
+
+    if (!store_.contains(keys::smartPairMode))
+        store_.set(keys::smartPairMode, true);
+    setSmartPairMode(store_.boolValue(keys::smartPairMode));
+
+    std::optional<std::string> sizing = store_.stringValue(keys::smartPairModeSizing);
+    setSmartPairModeSizing(sizing ? smartPairModeSizingFromRaw(*sizing).value_or(SmartPairModeSizing::maximize)
+                                  : SmartPairModeSizing::maximize);
+
+    setPairWindowLock(store_.boolValue(keys::pairWindowLock));
+    setThreeWayPair(store_.boolValue(keys::threeWayPair));
+
+    // The field starts as mouseScreen, but an absent or unknown stored value
+    // reads as activeScreen.
+    std::optional<std::string> screen = store_.stringValue(keys::quickActionShowScreen);
+    setQuickActionShowScreenOn(screen ? screenOptionFromRaw(*screen).value_or(ScreenOption::activeScreen)
+                                      : ScreenOption::activeScreen);
+
+    currentAppTimer_ = runLoop_.addTimer(trackerInterval, true, [this] { trackFrontmostApplication(); });
+}
+
+Storage::~Storage()
+{
+    if (currentAppTimer_)
+        runLoop_.cancelTimer(*currentAppTimer_);
+}
+
+Storage::ObserverId Storage::addObserver(Observer observer)
+{
+    ObserverId id = nextObserverId_++;
+    observers_.emplace_back(id, std::move(observer));
+    return id;
+}
+
+void Storage::removeObserver(ObserverId id)
+{
+    std::erase_if(observers_, [id](const auto& entry) { return entry.first == id; });
+}
+
+void Storage::notify(std::string_view field)
+{
+    // A snapshot: an observer may remove itself while being told.
+    std::vector<std::pair<ObserverId, Observer>> snapshot = observers_;
+    for (const auto& [id, observer] : snapshot)
+        observer(field);
+}
+
+void Storage::assignBool(bool& field, std::string_view fieldName, const char* key, bool v)
+{
+    field = v;
+    store_.set(key, v);
+    notify(fieldName);
+}
+
+void Storage::applyHotKey(const char* shortcutName, bool enabled)
+{
+    const auto& hook = enabled ? hooks_.enableHotKeys : hooks_.disableHotKeys;
+    if (hook)
+        hook({shortcutName});
+}
+
+void Storage::applyHotKeySettings()
+{
+    applyHotKey(threeWayPairShortcut, threeWayPair_);
+    applyHotKey(quickActionShortcut, quickActionEnabled_);
+}
+
+void Storage::showSearchNoticeOnce()
+{
+    if (store_.boolValue(keys::quickActionSearchEnabledAlert))
+        return;
+    alerts_.showNotice(searchEnabledNotice);
+    // Written after dismissal, so a crash while it is shown shows it again.
+    store_.set(keys::quickActionSearchEnabledAlert, true);
+}
+
+void Storage::setLaunchAtLogin(bool v)
+{
+    assignBool(launchAtLogin_, "launchAtLogin", keys::launchAtLogin, v);
+    if (hooks_.setLaunchAtLogin)
+        hooks_.setLaunchAtLogin(v);
+}
+
+void Storage::setShowMenubarIcon(bool v) { assignBool(showMenubarIcon_, "showMenubarIcon", keys::showMenubarIcon, v); }
+void Storage::setQuickFullscreen(bool v) { assignBool(quickFullscreen_, "quickFullscreen", keys::quickFullscreen, v); }
+void Storage::setSmartPairMode(bool v) { assignBool(smartPairMode_, "smartPairMode", keys::smartPairMode, v); }
+void Storage::setPairWindowLock(bool v) { assignBool(pairWindowLock_, "pairWindowLock", keys::pairWindowLock, v); }
+
+void Storage::setShowClipInMenubar(bool v)
+{
+    assignBool(showClipInMenubar_, "showClipInMenubar", keys::showClipInMenubar, v);
+}
+
+void Storage::setShowActionsInMenubar(bool v)
+{
+    assignBool(showActionsInMenubar_, "showActionsInMenubar", keys::showActionsInMenubar, v);
+}
+
+void Storage::setUseExactCenter(bool v) { assignBool(useExactCenter_, "useExactCenter", keys::useExactCenter, v); }
+
+void Storage::setSmartPairModeSizing(SmartPairModeSizing v)
+{
+    smartPairModeSizing_ = v;
+    store_.set(keys::smartPairModeSizing, std::string(rawValue(v)));
+    notify("smartPairModeSizing");
+}
+
+void Storage::setThreeWayPair(bool v)
+{
+    assignBool(threeWayPair_, "threeWayPair", keys::threeWayPair, v);
+    applyHotKey(threeWayPairShortcut, v);
+}
+
+void Storage::setQuickActionEnabled(bool v)
+{
+    assignBool(quickActionEnabled_, "quickActionEnabled", keys::quickActionEnabled, v);
+    applyHotKey(quickActionShortcut, v);
+}
+
+void Storage::setQuickActionShowScreenOn(ScreenOption v)
+{
+    quickActionShowScreenOn_ = v;
+    store_.set(keys::quickActionShowScreen, std::string(rawValue(v)));
+    notify("quickActionShowScreenOn");
+}
+
+void Storage::setQuickActionSearchEnabled(bool v)
+{
+    assignBool(quickActionSearchEnabled_, "quickActionSearchEnabled", keys::quickActionSearchEnabled, v);
+    if (v)
+        showSearchNoticeOnce();
+}
+
+void Storage::setCurrentApp(std::optional<std::string> v)
+{
+    currentApp_ = std::move(v);
+    notify("currentApp");
+}
+
+void Storage::setCurrentAppIdentifier(std::optional<std::string> v)
+{
+    currentAppIdentifier_ = std::move(v);
+    notify("currentAppIdentifier");
+}
+
+void Storage::trackFrontmostApplication()
+{
+    std::optional<FrontmostApp> app = hooks_.frontmostApplication ? hooks_.frontmostApplication() : std::nullopt;
+    std::optional<std::string> name = app ? app->name : std::nullopt;
+    std::optional<std::string> identifier = app ? app->identifier : std::nullopt;
+    // Assign only on change so observers hear of switches, not of ticks.
+    if (name != currentApp_)
+        setCurrentApp(std::move(name));
+    if (identifier != currentAppIdentifier_)
+        setCurrentAppIdentifier(std::move(identifier));
+}
+
+} // namespace tilewise

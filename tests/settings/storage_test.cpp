@@ -1,0 +1,259 @@
+// This test verifies the start steps of the settings object on fresh and
+// used stores, the effects of its fields, the one-time search notice and
+// the frontmost-application tracker on a fake clock.
+#include "settings/storage.hpp"
+
+#include "platform/memory/manual_run_loop.hpp"
+#include "platform/memory/memory_alerts.hpp"
+#include "settings/file_defaults_store.hpp"
+#include "settings/memory_defaults_store.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <unistd.h>
+
+namespace tilewise {
+namespace {
+
+namespace keys = settings_keys;
+
+class StorageTest : public ::testing::Test {
+protected:
+    StorageHooks hooks(DefaultsStore& store)
+    {
+        StorageHooks h;
+        h.enableHotKeys = [this](const std::vector<std::string>& names) {
+            for (const auto& n : names)
+                hotKeyCalls.push_back("enable " + n);
+        };
+        h.disableHotKeys = [this](const std::vector<std::string>& names) {
+            for (const auto& n : names)
+                hotKeyCalls.push_back("disable " + n);
+        };
+        h.setLaunchAtLogin = [this, &store](bool v) {
+            // The key is already written when the login item is told.
+            loginCalls.push_back(v);
+            flagWhenLoginCalled.push_back(store.boolValue(keys::launchAtLogin));
+        };
+        h.frontmostApplication = [this] { return frontmost; };
+        return h;
+    }
+    std::unique_ptr<Storage> start() { return std::make_unique<Storage>(store, loop, alerts, hooks(store)); }
+
+    MemoryDefaultsStore store;
+    ManualRunLoop loop;
+    MemoryAlerts alerts;
+    std::vector<std::string> hotKeyCalls;
+    std::vector<bool> loginCalls;
+    std::vector<bool> flagWhenLoginCalled;
+    std::optional<FrontmostApp> frontmost;
+};
+
+TEST_F(StorageTest, FreshStoreGetsEveryKeyWithItsDefault)
+{
+    auto storage = start();
+    const std::vector<const char*> falseKeys{
+        keys::launchAtLogin,      keys::showClipInMenubar,        keys::showActionsInMenubar,
+        keys::useExactCenter,     keys::quickFullscreen,          keys::quickActionEnabled,
+        keys::pairWindowLock,     keys::quickActionSearchEnabled, keys::threeWayPair};
+    for (const char* key : falseKeys)
+        EXPECT_EQ(store.value(key), DefaultsValue(false)) << key;
+    EXPECT_EQ(store.value(keys::showMenubarIcon), DefaultsValue(true));
+    EXPECT_EQ(store.value(keys::smartPairMode), DefaultsValue(true));
+    EXPECT_EQ(store.value(keys::smartPairModeSizing), DefaultsValue(std::string("maximize")));
+    // Not the field's initial mouseScreen.
+    EXPECT_EQ(store.value(keys::quickActionShowScreen), DefaultsValue(std::string("activeScreen")));
+    EXPECT_EQ(storage->quickActionShowScreenOn(), ScreenOption::activeScreen);
+    EXPECT_EQ(store.all().size(), falseKeys.size() + 4);
+
+    EXPECT_EQ(loginCalls, std::vector<bool>{false});
+    EXPECT_EQ(hotKeyCalls, (std::vector<std::string>{"disable launchQuickAction", "disable pair43"}));
+    EXPECT_TRUE(alerts.shown.empty());
+    EXPECT_FALSE(storage->currentApp());
+}
+
+TEST_F(StorageTest, StoredValuesWinOverTheFirstStartDefaults)
+{
+    store.set(keys::showMenubarIcon, false);
+    store.set(keys::smartPairMode, false);
+    store.set(keys::launchAtLogin, true);
+    store.set(keys::threeWayPair, true);
+    store.set(keys::quickActionEnabled, true);
+    auto storage = start();
+    EXPECT_FALSE(storage->showMenubarIcon());
+    EXPECT_FALSE(storage->smartPairMode());
+    EXPECT_EQ(store.value(keys::showMenubarIcon), DefaultsValue(false));
+    EXPECT_EQ(store.value(keys::smartPairMode), DefaultsValue(false));
+    EXPECT_EQ(loginCalls, std::vector<bool>{true});
+    EXPECT_EQ(hotKeyCalls, (std::vector<std::string>{"enable launchQuickAction", "enable pair43"}));
+}
+
+TEST_F(StorageTest, EnumsMatchTheirRawValuesExactlyAndUnknownTextIsOverwritten)
+{
+    struct Case {
+        DefaultsValue sizing, screen;
+        SmartPairModeSizing wantSizing;
+        ScreenOption wantScreen;
+    };
+    const std::vector<Case> cases{
+        {std::string("matchTheFirst"), std::string("primaryScreen"), SmartPairModeSizing::matchTheFirst,
+         ScreenOption::primaryScreen},
+        {std::string("MatchTheFirst"), std::string(""), SmartPairModeSizing::maximize, ScreenOption::activeScreen},
+        {std::string("matchTheFirst "), std::string("mouseScreen"), SmartPairModeSizing::maximize,
+         ScreenOption::mouseScreen},
+        {true, 1.0, SmartPairModeSizing::maximize, ScreenOption::activeScreen},
+    };
+    for (const Case& c : cases) {
+        MemoryDefaultsStore s;
+        s.set(keys::smartPairModeSizing, c.sizing);
+        s.set(keys::quickActionShowScreen, c.screen);
+        Storage storage(s, loop, alerts, {});
+        EXPECT_EQ(storage.smartPairModeSizing(), c.wantSizing);
+        EXPECT_EQ(storage.quickActionShowScreenOn(), c.wantScreen);
+        EXPECT_EQ(s.stringValue(keys::smartPairModeSizing), std::string(rawValue(c.wantSizing)));
+        EXPECT_EQ(s.stringValue(keys::quickActionShowScreen), std::string(rawValue(c.wantScreen)));
+    }
+}
+
+TEST_F(StorageTest, AssignmentWritesNotifiesAndThenRunsTheEffect)
+{
+    auto storage = start();
+    std::vector<std::string> changes;
+    std::vector<bool> seenByObserver;
+    Storage::ObserverId id = storage->addObserver([&](std::string_view field) {
+        changes.emplace_back(field);
+        seenByObserver.push_back(storage->launchAtLogin());
+    });
+    loginCalls.clear();
+    flagWhenLoginCalled.clear();
+    hotKeyCalls.clear();
+
+    storage->setLaunchAtLogin(true);
+    EXPECT_EQ(loginCalls, std::vector<bool>{true});
+    EXPECT_EQ(flagWhenLoginCalled, std::vector<bool>{true});
+    EXPECT_EQ(seenByObserver, std::vector<bool>{true});
+
+    storage->setThreeWayPair(false);
+    storage->setThreeWayPair(true);
+    storage->setQuickActionEnabled(true);
+    EXPECT_EQ(hotKeyCalls,
+              (std::vector<std::string>{"disable pair43", "enable pair43", "enable launchQuickAction"}));
+    EXPECT_EQ(store.value(keys::threeWayPair), DefaultsValue(true));
+
+    storage->setSmartPairModeSizing(SmartPairModeSizing::matchTheFirst);
+    storage->setQuickActionShowScreenOn(ScreenOption::mouseScreen);
+    EXPECT_EQ(store.stringValue(keys::smartPairModeSizing), "matchTheFirst");
+    EXPECT_EQ(store.stringValue(keys::quickActionShowScreen), "mouseScreen");
+
+    storage->setUseExactCenter(true);
+    EXPECT_EQ(store.value(keys::useExactCenter), DefaultsValue(true));
+    EXPECT_EQ(changes, (std::vector<std::string>{"launchAtLogin", "threeWayPair", "threeWayPair",
+                                                 "quickActionEnabled", "smartPairModeSizing",
+                                                 "quickActionShowScreenOn", "useExactCenter"}));
+
+    storage->removeObserver(id);
+    storage->setPairWindowLock(true);
+    EXPECT_EQ(changes.size(), 7u);
+
+    // Re-applying after the catalogue has bound its handlers keeps the
+    // behaviour of a change.
+    hotKeyCalls.clear();
+    storage->setThreeWayPair(false);
+    hotKeyCalls.clear();
+    storage->applyHotKeySettings();
+    EXPECT_EQ(hotKeyCalls, (std::vector<std::string>{"disable pair43", "enable launchQuickAction"}));
+}
+
+TEST_F(StorageTest, SearchNoticeShowsOnceAndOnlyWhenTurnedOn)
+{
+    auto storage = start();
+    storage->setQuickActionSearchEnabled(false);
+    EXPECT_TRUE(alerts.shown.empty());
+    storage->setQuickActionSearchEnabled(true);
+    ASSERT_EQ(alerts.messages(), std::vector<std::string>{"Menu key won't take effect if search is enabled"});
+    EXPECT_EQ(alerts.shown[0].informativeText, "");
+    EXPECT_EQ(store.value(keys::quickActionSearchEnabledAlert), DefaultsValue(true));
+    storage->setQuickActionSearchEnabled(false);
+    storage->setQuickActionSearchEnabled(true);
+    EXPECT_EQ(alerts.shown.size(), 1u);
+}
+
+TEST_F(StorageTest, SearchNoticeAtStartIsRememberedAcrossStarts)
+{
+    store.set(keys::quickActionSearchEnabled, true);
+    start();
+    EXPECT_EQ(alerts.shown.size(), 1u);
+    start();
+    EXPECT_EQ(alerts.shown.size(), 1u);
+}
+
+TEST_F(StorageTest, TrackerAssignsOnlyWhenTheFrontmostApplicationChanges)
+{
+    auto storage = start();
+    std::vector<std::string> changes;
+    storage->addObserver([&](std::string_view field) { changes.emplace_back(field); });
+
+    frontmost = FrontmostApp{"Terminal", "org.example.Terminal"};
+    loop.advance(std::chrono::milliseconds(499));
+    EXPECT_FALSE(storage->currentApp());
+    loop.advance(std::chrono::milliseconds(1));
+    EXPECT_EQ(storage->currentApp(), "Terminal");
+    EXPECT_EQ(storage->currentAppIdentifier(), "org.example.Terminal");
+    EXPECT_EQ(changes, (std::vector<std::string>{"currentApp", "currentAppIdentifier"}));
+
+    loop.advance(std::chrono::milliseconds(5000));
+    EXPECT_EQ(changes.size(), 2u);
+
+    // Same name, other identifier: only the identifier changes.
+    frontmost = FrontmostApp{"Terminal", std::nullopt};
+    loop.advance(std::chrono::milliseconds(500));
+    EXPECT_EQ(changes, (std::vector<std::string>{"currentApp", "currentAppIdentifier", "currentAppIdentifier"}));
+    EXPECT_FALSE(storage->currentAppIdentifier());
+
+    frontmost.reset();
+    loop.advance(std::chrono::milliseconds(1000));
+    EXPECT_FALSE(storage->currentApp());
+    EXPECT_EQ(changes.size(), 4u);
+}
+
+TEST_F(StorageTest, TimerStopsWithTheObject)
+{
+    int calls = 0;
+    {
+        StorageHooks h;
+        h.frontmostApplication = [&] {
+            ++calls;
+            return std::optional<FrontmostApp>{};
+        };
+        Storage storage(store, loop, alerts, h);
+        loop.advance(std::chrono::milliseconds(1000));
+    }
+    EXPECT_EQ(calls, 2);
+    loop.advance(std::chrono::milliseconds(1000));
+    EXPECT_EQ(calls, 2);
+}
+
+TEST_F(StorageTest, SettingsSurviveARestartOnTheFileStore)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "tilewise-storage-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    std::ostringstream log;
+    {
+        FileDefaultsStore file(pattern, log);
+        Storage storage(file, loop, alerts, {});
+        storage.setThreeWayPair(true);
+        storage.setSmartPairMode(false);
+    }
+    FileDefaultsStore file(pattern, log);
+    Storage storage(file, loop, alerts, {});
+    EXPECT_TRUE(storage.threeWayPair());
+    EXPECT_FALSE(storage.smartPairMode());
+    EXPECT_TRUE(storage.showMenubarIcon());
+    EXPECT_EQ(log.str(), "");
+    std::filesystem::remove_all(pattern);
+}
+
+} // namespace
+} // namespace tilewise
