@@ -1,0 +1,157 @@
+// This test verifies the autostart entry: its quoted Exec line, reading it
+// back, rewriting and removing it, failures reported without reverting the
+// setting, and the login item following Storage's flag.
+#include "settings/launch_at_login.hpp"
+
+#include "platform/memory/manual_run_loop.hpp"
+#include "platform/memory/memory_alerts.hpp"
+#include "settings/memory_defaults_store.hpp"
+#include "settings/storage.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tilewise {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(DesktopExecQuotingTest, EscapesReservedCharactersTwice)
+{
+    EXPECT_EQ(quoteDesktopExecArgument("/usr/bin/tilewise"), R"("/usr/bin/tilewise")");
+    EXPECT_EQ(quoteDesktopExecArgument("/opt/my apps/tilewise"), R"("/opt/my apps/tilewise")");
+    // " ` $ get one backslash from the quoting rule, which the string rule
+    // then doubles; a literal backslash becomes four.
+    EXPECT_EQ(quoteDesktopExecArgument(R"(/a"b`c$d\e)"), R"("/a\\"b\\`c\\$d\\\\e")");
+    EXPECT_EQ(quoteDesktopExecArgument("/50%/tilewise"), R"("/50%%/tilewise")");
+    EXPECT_EQ(quoteDesktopExecArgument("/a\nb"), R"("/a\nb")");
+}
+
+class LaunchAtLoginTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "tilewise-autostart-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    static std::string readText(const fs::path& p)
+    {
+        std::ifstream in(p);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    fs::path root_;
+    std::ostringstream out_;
+};
+
+TEST_F(LaunchAtLoginTest, EnableWritesAnEntryThatReadsBackAndDisableRemovesIt)
+{
+    LaunchAtLogin login(root_ / "autostart", "/opt/tile wise/bin/tilewise", out_);
+    EXPECT_FALSE(login.isEnabled());
+    login.setEnabled(true);
+    EXPECT_TRUE(login.isEnabled());
+    std::string text = readText(root_ / "autostart" / "tilewise.desktop");
+    EXPECT_EQ(text.rfind("[Desktop Entry]\n", 0), 0u);
+    EXPECT_NE(text.find("\nExec=\"/opt/tile wise/bin/tilewise\"\n"), std::string::npos);
+    EXPECT_NE(text.find("\nType=Application\n"), std::string::npos);
+
+    // An entry for another binary is not ours to call enabled.
+    LaunchAtLogin moved(root_ / "autostart", "/usr/local/bin/tilewise", out_);
+    EXPECT_FALSE(moved.isEnabled());
+
+    login.setEnabled(false);
+    EXPECT_FALSE(login.isEnabled());
+    EXPECT_FALSE(fs::exists(root_ / "autostart" / "tilewise.desktop"));
+    // Disabling when nothing is registered is not a failure.
+    login.setEnabled(false);
+    EXPECT_EQ(out_.str(), "");
+}
+
+TEST_F(LaunchAtLoginTest, EnablingTwiceRewritesAHiddenOrEditedEntry)
+{
+    LaunchAtLogin login(root_, "/usr/bin/tilewise", out_);
+    login.setEnabled(true);
+    std::ofstream(root_ / "tilewise.desktop", std::ios::app) << "Hidden=true\n";
+    EXPECT_FALSE(login.isEnabled());
+    login.setEnabled(true);
+    EXPECT_TRUE(login.isEnabled());
+    EXPECT_EQ(readText(root_ / "tilewise.desktop"), login.desktopEntry());
+
+    std::ofstream(root_ / "tilewise.desktop") << "[Desktop Entry]\nExec = \"/usr/bin/tilewise\"\n"
+                                               << "[Desktop Action x]\nHidden=true\n";
+    EXPECT_TRUE(login.isEnabled());
+    std::ofstream(root_ / "tilewise.desktop") << "[Desktop Entry]\nExec=/usr/bin/tilewise\n";
+    EXPECT_FALSE(login.isEnabled());
+    EXPECT_EQ(out_.str(), "");
+}
+
+TEST_F(LaunchAtLoginTest, FailuresAreReportedInOneLine)
+{
+    std::ofstream(root_ / "plain") << "";
+    LaunchAtLogin cannotCreate(root_ / "plain" / "autostart", "/usr/bin/tilewise", out_);
+    cannotCreate.setEnabled(true);
+    EXPECT_EQ(out_.str().rfind("Failed to enable launch at login: ", 0), 0u) << out_.str();
+    const std::string report = out_.str();
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 1);
+
+    // A directory under the entry's name cannot be removed as a file.
+    out_.str("");
+    fs::create_directories(root_ / "dir" / "tilewise.desktop" / "x");
+    LaunchAtLogin cannotRemove(root_ / "dir", "/usr/bin/tilewise", out_);
+    cannotRemove.setEnabled(false);
+    EXPECT_EQ(out_.str().rfind("Failed to disable launch at login: ", 0), 0u) << out_.str();
+
+    out_.str("");
+    LaunchAtLogin unknownBinary(root_, "", out_);
+    unknownBinary.setEnabled(true);
+    EXPECT_EQ(out_.str().rfind("Failed to enable launch at login: ", 0), 0u);
+    EXPECT_FALSE(fs::exists(root_ / "tilewise.desktop"));
+}
+
+TEST_F(LaunchAtLoginTest, ObserversHearBeforeAndAfterEachSet)
+{
+    LaunchAtLogin login(root_, "/usr/bin/tilewise", out_);
+    std::vector<std::string> events;
+    login.addWillChangeObserver([&] { events.push_back(login.isEnabled() ? "will:on" : "will:off"); });
+    login.addValueObserver([&](bool v) { events.push_back(v ? "set:on" : "set:off"); });
+    login.setEnabled(true);
+    login.setEnabled(false);
+    EXPECT_EQ(events, (std::vector<std::string>{"will:off", "set:on", "will:on", "set:off"}));
+}
+
+TEST_F(LaunchAtLoginTest, FollowsTheStoredFlagThroughStorage)
+{
+    LaunchAtLogin login(root_, "/usr/bin/tilewise", out_);
+    login.setEnabled(true);
+    MemoryDefaultsStore store;
+    ManualRunLoop loop;
+    MemoryAlerts alerts;
+    StorageHooks hooks;
+    hooks.setLaunchAtLogin = [&](bool v) { login.setEnabled(v); };
+
+    // The flag is false: the existing entry goes at start.
+    auto storage = std::make_unique<Storage>(store, loop, alerts, hooks);
+    EXPECT_FALSE(login.isEnabled());
+    storage->setLaunchAtLogin(true);
+    EXPECT_TRUE(login.isEnabled());
+
+    // A failing registration leaves the setting on.
+    LaunchAtLogin broken(root_ / "tilewise.desktop" / "sub", "/usr/bin/tilewise", out_);
+    hooks.setLaunchAtLogin = [&](bool v) { broken.setEnabled(v); };
+    storage = std::make_unique<Storage>(store, loop, alerts, hooks);
+    EXPECT_TRUE(storage->launchAtLogin());
+    EXPECT_EQ(store.value(settings_keys::launchAtLogin), DefaultsValue(true));
+    EXPECT_EQ(out_.str().rfind("Failed to enable launch at login: ", 0), 0u) << out_.str();
+}
+
+} // namespace
+} // namespace tilewise
