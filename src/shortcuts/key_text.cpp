@@ -9,8 +9,8 @@ namespace tilewise {
 namespace {
 
 // F1 to F20 in order.
-constexpr std::array<int, 20> functionKeyCodes = {122, 120, 99, 118, 96, 97, 98, 100, 101, 109,
-                                                  103, 111, 105, 107, 113, 106, 64,  79,  80,  90};
+constexpr std::array<int, 20> functionKeyCodes = {122, 120, 99,  118, 96,  97,  98, 100, 101, 109,
+                                                  103, 111, 105, 107, 113, 106, 64, 79,  80,  90};
 
 // The platform's private-use characters for the function keys start here.
 constexpr char32_t firstFunctionKeyCharacter = 0xF704;
@@ -33,9 +33,9 @@ const std::map<int, std::string>& menuTable()
 {
     static const std::map<int, std::string> table = [] {
         std::map<int, std::string> t{
-            {36, "↩"},  {48, "⇥"},  {49, "Space"}, {51, "⌫"},  {53, "⎋"},  {71, "⌧"},  {76, "⌅"},
-            {102, "英数"}, {104, "かな"}, {114, "?⃝"}, {115, "↖"}, {116, "⇞"}, {117, "⌦"}, {119, "↘"},
-            {121, "⇟"}, {123, "←"}, {124, "→"},   {125, "↓"}, {126, "↑"},
+            {36, "↩"},     {48, "⇥"},     {49, "Space"}, {51, "⌫"},  {53, "⎋"},  {71, "⌧"},  {76, "⌅"},
+            {102, "英数"}, {104, "かな"}, {114, "?⃝"},    {115, "↖"}, {116, "⇞"}, {117, "⌦"}, {119, "↘"},
+            {121, "⇟"},    {123, "←"},    {124, "→"},    {125, "↓"}, {126, "↑"},
         };
         for (std::size_t i = 0; i < functionKeyCodes.size(); ++i)
             t[functionKeyCodes[i]] = "F" + std::to_string(i + 1);

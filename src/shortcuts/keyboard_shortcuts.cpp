@@ -95,7 +95,13 @@ KeyboardShortcuts::KeyboardShortcuts(DefaultsStore& store, HotKeyRegistrar& regi
     registrar_.setHandler([this](int id, bool pressed) { handleHotKeyEvent(id, pressed); });
 }
 
-KeyboardShortcuts::Name KeyboardShortcuts::makeName(std::string rawValue, std::optional<Shortcut> defaultShortcut)
+KeyboardShortcuts::~KeyboardShortcuts()
+{
+    registrar_.setHandler(nullptr);
+}
+
+KeyboardShortcuts::Name KeyboardShortcuts::makeName(std::string rawValue,
+                                                    std::optional<Shortcut> defaultShortcut)
 {
     Name name{std::move(rawValue), defaultShortcut};
     knownNames_.insert(name.rawValue);
@@ -211,7 +217,8 @@ std::string KeyboardShortcuts::displayText(const Shortcut& s) const
     return modifierSymbols(s.modifierFlags()) + (key ? capitalized(*key) : "�");
 }
 
-std::optional<KeyboardShortcuts::MenuKeyEquivalent> KeyboardShortcuts::menuKeyEquivalent(const Name& name) const
+std::optional<KeyboardShortcuts::MenuKeyEquivalent>
+KeyboardShortcuts::menuKeyEquivalent(const Name& name) const
 {
     std::optional<Shortcut> s = shortcut(name);
     if (!s)

@@ -49,7 +49,10 @@ public:
         int carbonModifiers = 0;
 
         Shortcut() = default;
-        Shortcut(int keyCode, int modifiers) : carbonKeyCode(keyCode), carbonModifiers(modifiers & modifierMask) {}
+        Shortcut(int keyCode, int modifiers)
+            : carbonKeyCode(keyCode), carbonModifiers(modifiers & modifierMask)
+        {
+        }
         static Shortcut fromFlags(int keyCode, std::uint64_t modifierFlags);
         // A mask read from outside (a raw key event) may carry other bits.
         static Shortcut normalized(int keyCode, int carbonModifiers);
@@ -85,6 +88,8 @@ public:
     };
 
     KeyboardShortcuts(DefaultsStore& store, HotKeyRegistrar& registrar, const KeyboardLayout& layout);
+    // The registrar may outlive the service: its handler is cleared.
+    ~KeyboardShortcuts();
     KeyboardShortcuts(const KeyboardShortcuts&) = delete;
     KeyboardShortcuts& operator=(const KeyboardShortcuts&) = delete;
 

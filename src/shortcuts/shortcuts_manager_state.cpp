@@ -61,7 +61,8 @@ ShortcutsManagerState::ShortcutsManagerState(KeyboardShortcuts& shortcuts, Defau
                                              ModifierMonitor& monitor, const RunLoop& clock,
                                              PerformOperation perform, OpenQuickActionPanel openPanel)
     : shortcuts_(shortcuts), store_(store), clock_(clock), perform_(std::move(perform)),
-      openPanel_(std::move(openPanel)), launchQuickAction_(shortcuts.makeName(std::string(launchQuickActionName)))
+      openPanel_(std::move(openPanel)),
+      launchQuickAction_(shortcuts.makeName(std::string(launchQuickActionName)))
 {
     configs.reserve(catalogue().size());
     for (const CatalogueRow& row : catalogue())

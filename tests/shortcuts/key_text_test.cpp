@@ -48,10 +48,7 @@ TEST(KeyTextTest, MenuTableCoversItsThirtyNineKeys)
 {
     MemoryKeyboardLayout layout;
     const std::pair<int, const char*> samples[] = {
-        {36, "↩"},  {48, "⇥"},  {49, "Space"}, {51, "⌫"},  {53, "⎋"},  {71, "⌧"},  {76, "⌅"},
-        {102, "英数"}, {104, "かな"}, {114, "?⃝"}, {115, "↖"}, {116, "⇞"}, {117, "⌦"}, {119, "↘"},
-        {121, "⇟"}, {123, "←"}, {124, "→"},   {125, "↓"}, {126, "↑"}, {122, "F1"}, {96, "F5"},
-        {111, "F12"}, {64, "F17"}, {90, "F20"},
+        {36, "↩"}, {49, "Space"}, {102, "英数"}, {114, "?⃝"}, {123, "←"}, {122, "F1"}, {96, "F5"}, {90, "F20"},
     };
     for (auto [code, text] : samples)
         EXPECT_EQ(menuKeyText(code, 0, layout), text) << code;

@@ -44,14 +44,16 @@ protected:
     MemoryDefaultsStore store;
     MemoryKeyboardLayout layout;
     std::unique_ptr<MemoryHotKeyRegistrar> registrar = std::make_unique<MemoryHotKeyRegistrar>();
-    std::unique_ptr<KeyboardShortcuts> service = std::make_unique<KeyboardShortcuts>(store, *registrar, layout);
+    std::unique_ptr<KeyboardShortcuts> service =
+        std::make_unique<KeyboardShortcuts>(store, *registrar, layout);
     std::vector<std::string> ran;
 };
 
 TEST_F(KeyboardShortcutsTest, StoredFormIsCompactJsonAndReadsOnlyWellFormedObjects)
 {
     Name maxmize = service->makeName("maxmize", controlOptionF);
-    EXPECT_EQ(store.stringValue("KeyboardShortcuts_maxmize"), R"({"carbonKeyCode":3,"carbonModifiers":6144})");
+    EXPECT_EQ(store.stringValue("KeyboardShortcuts_maxmize"),
+              R"({"carbonKeyCode":3,"carbonModifiers":6144})");
 
     Name other = service->makeName("other");
     const std::pair<DefaultsValue, std::optional<Shortcut>> cases[] = {
@@ -196,7 +198,8 @@ TEST_F(KeyboardShortcutsTest, ARefusedCombinationIsReportedOnceAndNotRetried)
     service->setShortcut(b, controlOptionF);
     std::string out = testing::internal::GetCapturedStdout();
 
-    EXPECT_EQ(out, "Failed to register the shortcut clipLeft ⌃⌥F: the combination is taken by another program\n");
+    EXPECT_EQ(out,
+              "Failed to register the shortcut clipLeft ⌃⌥F: the combination is taken by another program\n");
     EXPECT_TRUE(service->isRegistered(controlOptionF));
     EXPECT_EQ(service->hotKeyCount(), 0u);
     EXPECT_EQ(registrar->registerCalls(), 1);
@@ -268,8 +271,9 @@ TEST_F(KeyboardShortcutsTest, DisplayTextAndMenuKeyEquivalentFollowTheLayout)
     EXPECT_EQ(service->displayText(controlOptionF), "⌃⌥F");
     EXPECT_EQ(service->displayText(Shortcut(Key::f, KeyboardShortcuts::modifierMask)), "⌃⌥⇧⌘F");
     EXPECT_EQ(service->displayText(Shortcut(Key::leftArrow, controlOption)), "⌃⌥�");
-    EXPECT_EQ(KeyboardShortcuts::modifierSymbols(KeyboardShortcuts::functionFlag | KeyboardShortcuts::shiftFlag),
-              "⇧🌐︎");
+    EXPECT_EQ(
+        KeyboardShortcuts::modifierSymbols(KeyboardShortcuts::functionFlag | KeyboardShortcuts::shiftFlag),
+        "⇧🌐︎");
 
     Name maxmize = service->makeName("maxmize", controlOptionF);
     Name space = service->makeName("space", Shortcut(Key::space, KeyboardShortcuts::command));

@@ -34,9 +34,9 @@ protected:
         registrar = std::make_unique<MemoryHotKeyRegistrar>();
         monitor = std::make_unique<MemoryModifierMonitor>();
         service = std::make_unique<KeyboardShortcuts>(store, *registrar, layout);
-        state = std::make_unique<ShortcutsManagerState>(*service, store, *monitor, loop,
-                                                        [this](OperationType op) { performed.push_back(op); },
-                                                        std::move(openPanel));
+        state = std::make_unique<ShortcutsManagerState>(
+            *service, store, *monitor, loop, [this](OperationType op) { performed.push_back(op); },
+            std::move(openPanel));
     }
     void press(int key, int modifiers = controlOption) { registrar->press(key, modifiers); }
     // One tap: the Fn key goes down, then every modifier is released.
@@ -62,9 +62,9 @@ TEST_F(ShortcutsManagerStateTest, FreshStoreBindsTheDefaultCombinations)
     press(Key::f);
     press(Key::rightArrow, controlOption | KeyboardShortcuts::command);
     press(Key::leftBracket);
-    EXPECT_EQ(performed, (std::vector<OperationType>{OperationType::Left, OperationType::Maximize,
-                                                     OperationType::MoveRightward,
-                                                     OperationType::PreviousScreen}));
+    EXPECT_EQ(performed,
+              (std::vector<OperationType>{OperationType::Left, OperationType::Maximize,
+                                          OperationType::MoveRightward, OperationType::PreviousScreen}));
     // 4 clips, 4 moves, maximize, center, pair and the two screens.
     EXPECT_EQ(registrar->registrationCount(), 13u);
     EXPECT_EQ(service->shortcut(*state->name("clipLeftHalf")), std::nullopt);
@@ -82,7 +82,8 @@ TEST_F(ShortcutsManagerStateTest, EveryNameWithAStoredCombinationPerformsItsOper
 {
     // Give every row its own combination, then press them all in order.
     for (std::size_t i = 0; i < state->configs.size(); ++i)
-        service->setShortcut(state->configs[i].key, Shortcut(static_cast<int>(i), KeyboardShortcuts::command));
+        service->setShortcut(state->configs[i].key,
+                             Shortcut(static_cast<int>(i), KeyboardShortcuts::command));
     for (std::size_t i = 0; i < state->configs.size(); ++i)
         press(static_cast<int>(i), KeyboardShortcuts::command);
     ASSERT_EQ(performed.size(), 33u);

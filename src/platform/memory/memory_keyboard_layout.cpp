@@ -16,7 +16,8 @@ static_assert(sizeof(usPlain) == 52 && sizeof(usShifted) == 52 && sizeof(dvorakP
 
 } // namespace
 
-std::optional<std::string> MemoryKeyboardLayout::translate(Source source, int keyCode, int modifierState) const
+std::optional<std::string> MemoryKeyboardLayout::translate(Source source, int keyCode,
+                                                           int modifierState) const
 {
     auto it = texts_.find({source, keyCode, modifierState});
     if (it == texts_.end())
