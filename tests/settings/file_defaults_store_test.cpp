@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tilewise {
@@ -114,6 +116,51 @@ TEST_F(FileDefaultsStoreTest, WritesReplaceTheFileAndIgnoreLeftoverTemporaryFile
     // Only the real file and the leftover; no temporary of our own remains.
     EXPECT_EQ(filesInDir(), (std::vector<fs::path>{".defaults.json.tmp-crash1", "defaults.json"}));
     EXPECT_EQ(log_.str(), "");
+}
+
+TEST_F(FileDefaultsStoreTest, KillDuringABurstOfWritesLeavesAWholeFile)
+{
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(ready[0]);
+        std::ostringstream quiet;
+        FileDefaultsStore writer(dir_, quiet);
+        // Large values make each write long enough to be cut in the middle.
+        const std::string filler(256 * 1024, 'x');
+        for (int i = 0; i < 100000; ++i) {
+            writer.set("Counter", static_cast<double>(i));
+            writer.set("Filler", filler + std::to_string(i));
+            if (i == 5 && ::write(ready[1], "r", 1) != 1)
+                ::_exit(2);
+        }
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    FileDefaultsStore reader(dir_, log_);
+    std::optional<DefaultsValue> counter = reader.value("Counter");
+    ASSERT_TRUE(counter);
+    EXPECT_GE(std::get<double>(*counter), 5.0);
+    std::optional<std::string> filler = reader.stringValue("Filler");
+    ASSERT_TRUE(filler);
+    // The kill may fall between the two writes of one round.
+    const int round = static_cast<int>(std::get<double>(*counter));
+    EXPECT_TRUE(*filler == std::string(256 * 1024, 'x') + std::to_string(round) ||
+                *filler == std::string(256 * 1024, 'x') + std::to_string(round - 1));
+    EXPECT_EQ(log_.str(), "");
+    // A later write works next to whatever temporary the kill left.
+    reader.set("After", true);
+    EXPECT_EQ(FileDefaultsStore(dir_, log_).value("After"), DefaultsValue(true));
 }
 
 TEST_F(FileDefaultsStoreTest, BadFileIsMovedAsideReportedAndNeverOverwritten)
