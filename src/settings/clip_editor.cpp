@@ -9,7 +9,9 @@
 
 namespace tilewise {
 
-ClipEditor::ClipEditor(DefaultsStore& store, RunLoop& runLoop) : ClipEditor(store, runLoop, std::cout) {}
+ClipEditor::ClipEditor(DefaultsStore& store, RunLoop& runLoop) : ClipEditor(store, runLoop, std::cout)
+{
+}
 
 ClipEditor::ClipEditor(DefaultsStore& store, RunLoop& runLoop, std::ostream& out)
     : store_(store), runLoop_(runLoop), out_(out)
@@ -39,7 +41,8 @@ void ClipEditor::store(const ClipRowRef& row, const std::vector<Clip>& list)
 {
     const bool horizontal = row.axis == ClipRowRef::Axis::horizontal;
     if (!row.screenIndex) {
-        writeJsonArray(store_, horizontal ? settings_keys::clipHorizontal : settings_keys::clipVertical, list);
+        writeJsonArray(store_, horizontal ? settings_keys::clipHorizontal : settings_keys::clipVertical,
+                       list);
         return;
     }
     std::vector<ScreenClip> screens = screenClips(store_);
@@ -75,7 +78,8 @@ std::optional<std::string> ClipEditor::add(const ClipRowRef& row, const Clip& cl
             return std::string(clip_texts::alreadyExists);
     }
     list.push_back(clip);
-    std::stable_sort(list.begin(), list.end(), [](const Clip& a, const Clip& b) { return a.value() > b.value(); });
+    std::stable_sort(list.begin(), list.end(),
+                     [](const Clip& a, const Clip& b) { return a.value() > b.value(); });
     store(row, list);
     return std::nullopt;
 }

@@ -17,7 +17,8 @@ class DefaultsStore;
 class RunLoop;
 
 namespace clip_texts {
-inline constexpr const char* pageHeader = "Window size will cycle through clips when pressing shortcuts repeatedly";
+inline constexpr const char* pageHeader =
+    "Window size will cycle through clips when pressing shortcuts repeatedly";
 inline constexpr const char* horizontal = "Horizontal";
 inline constexpr const char* vertical = "Vertical";
 inline constexpr const char* defaultClips = "Default Clips";

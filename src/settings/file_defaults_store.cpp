@@ -13,7 +13,8 @@
 
 namespace tilewise {
 
-FileDefaultsStore::FileDefaultsStore(std::filesystem::path directory) : FileDefaultsStore(std::move(directory), std::cout)
+FileDefaultsStore::FileDefaultsStore(std::filesystem::path directory)
+    : FileDefaultsStore(std::move(directory), std::cout)
 {
 }
 
@@ -90,7 +91,7 @@ void FileDefaultsStore::load(const FileStamp& stamp) const
 void FileDefaultsStore::moveAside(const std::string& reason) const
 {
     std::time_t t = std::time(nullptr);
-    std::tm tm {};
+    std::tm tm{};
     ::gmtime_r(&t, &tm);
     char stampText[32];
     std::strftime(stampText, sizeof stampText, "%Y%m%d-%H%M%S", &tm);
@@ -175,7 +176,8 @@ void FileDefaultsStore::remove(const std::string& key)
 void FileDefaultsStore::write()
 {
     if (badFileInPlace_) {
-        out_ << "defaults: not replacing the unparsable " << path_.string() << "; kept in memory" << std::endl;
+        out_ << "defaults: not replacing the unparsable " << path_.string() << "; kept in memory"
+             << std::endl;
         return;
     }
     std::error_code ec;
@@ -188,7 +190,8 @@ void FileDefaultsStore::write()
     // Replacer: text never fails to encode, whatever bytes a caller stored.
     std::string text = values_.dump(1, '\t', false, nlohmann::json::error_handler_t::replace) + "\n";
     if (std::optional<std::string> reason = writeFileAtomically(path_, text)) {
-        out_ << "defaults: cannot write " << path_.string() << ": " << *reason << "; kept in memory" << std::endl;
+        out_ << "defaults: cannot write " << path_.string() << ": " << *reason << "; kept in memory"
+             << std::endl;
         return;
     }
     stamp_ = currentStamp();

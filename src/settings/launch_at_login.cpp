@@ -177,7 +177,8 @@ void LaunchAtLogin::setEnabled(bool enabled)
     std::string reason;
     bool ok = enabled ? writeEntry(reason) : removeEntry(reason);
     if (!ok)
-        out_ << "Failed to " << (enabled ? "enable" : "disable") << " launch at login: " << reason << std::endl;
+        out_ << "Failed to " << (enabled ? "enable" : "disable") << " launch at login: " << reason
+             << std::endl;
     for (const auto& o : valueObservers_)
         o(enabled);
 }

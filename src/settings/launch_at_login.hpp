@@ -20,7 +20,8 @@ public:
     // `autostartDirectory` holds the entry; `executable` is the absolute
     // path the entry starts. Failures are reported on `out`.
     LaunchAtLogin(std::filesystem::path autostartDirectory, std::filesystem::path executable);
-    LaunchAtLogin(std::filesystem::path autostartDirectory, std::filesystem::path executable, std::ostream& out);
+    LaunchAtLogin(std::filesystem::path autostartDirectory, std::filesystem::path executable,
+                  std::ostream& out);
 
     // $XDG_CONFIG_HOME/autostart, or ~/.config/autostart.
     static std::filesystem::path defaultAutostartDirectory();

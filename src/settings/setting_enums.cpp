@@ -50,12 +50,30 @@ constexpr std::array<std::pair<SettingTab, std::string_view>, 7> tabNames{{
 
 } // namespace
 
-std::string_view rawValue(SmartPairModeSizing v) { return toRaw(sizingNames, v); }
-std::string_view rawValue(ScreenOption v) { return toRaw(screenNames, v); }
-std::string_view rawValue(SettingTab v) { return toRaw(tabNames, v); }
+std::string_view rawValue(SmartPairModeSizing v)
+{
+    return toRaw(sizingNames, v);
+}
+std::string_view rawValue(ScreenOption v)
+{
+    return toRaw(screenNames, v);
+}
+std::string_view rawValue(SettingTab v)
+{
+    return toRaw(tabNames, v);
+}
 
-std::optional<SmartPairModeSizing> smartPairModeSizingFromRaw(std::string_view raw) { return fromRaw(sizingNames, raw); }
-std::optional<ScreenOption> screenOptionFromRaw(std::string_view raw) { return fromRaw(screenNames, raw); }
-std::optional<SettingTab> settingTabFromRaw(std::string_view raw) { return fromRaw(tabNames, raw); }
+std::optional<SmartPairModeSizing> smartPairModeSizingFromRaw(std::string_view raw)
+{
+    return fromRaw(sizingNames, raw);
+}
+std::optional<ScreenOption> screenOptionFromRaw(std::string_view raw)
+{
+    return fromRaw(screenNames, raw);
+}
+std::optional<SettingTab> settingTabFromRaw(std::string_view raw)
+{
+    return fromRaw(tabNames, raw);
+}
 
 } // namespace tilewise

@@ -32,8 +32,9 @@ Storage::Storage(DefaultsStore& store, RunLoop& runLoop, Alerts& alerts, Storage
     setSmartPairMode(store_.boolValue(keys::smartPairMode));
 
     std::optional<std::string> sizing = store_.stringValue(keys::smartPairModeSizing);
-    setSmartPairModeSizing(sizing ? smartPairModeSizingFromRaw(*sizing).value_or(SmartPairModeSizing::maximize)
-                                  : SmartPairModeSizing::maximize);
+    setSmartPairModeSizing(sizing
+                               ? smartPairModeSizingFromRaw(*sizing).value_or(SmartPairModeSizing::maximize)
+                               : SmartPairModeSizing::maximize);
 
     setPairWindowLock(store_.boolValue(keys::pairWindowLock));
     setThreeWayPair(store_.boolValue(keys::threeWayPair));
@@ -109,10 +110,22 @@ void Storage::setLaunchAtLogin(bool v)
         hooks_.setLaunchAtLogin(v);
 }
 
-void Storage::setShowMenubarIcon(bool v) { assignBool(showMenubarIcon_, "showMenubarIcon", keys::showMenubarIcon, v); }
-void Storage::setQuickFullscreen(bool v) { assignBool(quickFullscreen_, "quickFullscreen", keys::quickFullscreen, v); }
-void Storage::setSmartPairMode(bool v) { assignBool(smartPairMode_, "smartPairMode", keys::smartPairMode, v); }
-void Storage::setPairWindowLock(bool v) { assignBool(pairWindowLock_, "pairWindowLock", keys::pairWindowLock, v); }
+void Storage::setShowMenubarIcon(bool v)
+{
+    assignBool(showMenubarIcon_, "showMenubarIcon", keys::showMenubarIcon, v);
+}
+void Storage::setQuickFullscreen(bool v)
+{
+    assignBool(quickFullscreen_, "quickFullscreen", keys::quickFullscreen, v);
+}
+void Storage::setSmartPairMode(bool v)
+{
+    assignBool(smartPairMode_, "smartPairMode", keys::smartPairMode, v);
+}
+void Storage::setPairWindowLock(bool v)
+{
+    assignBool(pairWindowLock_, "pairWindowLock", keys::pairWindowLock, v);
+}
 
 void Storage::setShowClipInMenubar(bool v)
 {
@@ -124,7 +137,10 @@ void Storage::setShowActionsInMenubar(bool v)
     assignBool(showActionsInMenubar_, "showActionsInMenubar", keys::showActionsInMenubar, v);
 }
 
-void Storage::setUseExactCenter(bool v) { assignBool(useExactCenter_, "useExactCenter", keys::useExactCenter, v); }
+void Storage::setUseExactCenter(bool v)
+{
+    assignBool(useExactCenter_, "useExactCenter", keys::useExactCenter, v);
+}
 
 void Storage::setSmartPairModeSizing(SmartPairModeSizing v)
 {
@@ -173,7 +189,8 @@ void Storage::setCurrentAppIdentifier(std::optional<std::string> v)
 
 void Storage::trackFrontmostApplication()
 {
-    std::optional<FrontmostApp> app = hooks_.frontmostApplication ? hooks_.frontmostApplication() : std::nullopt;
+    std::optional<FrontmostApp> app =
+        hooks_.frontmostApplication ? hooks_.frontmostApplication() : std::nullopt;
     std::optional<std::string> name = app ? app->name : std::nullopt;
     std::optional<std::string> identifier = app ? app->identifier : std::nullopt;
     // Assign only on change so observers hear of switches, not of ticks.

@@ -55,7 +55,8 @@ TEST_F(ClipEditorTest, AddRefusesValuesThePickersCannotProduce)
 {
     // 0/0 would pass the fraction check and put NaN into the engine's frames.
     for (Clip c : std::vector<Clip>{{0, 0}, {0, 2}, {1, 0}, {1, 17}, {-1, 2}, {17, 17}})
-        EXPECT_EQ(editor.add(defaultH, c), "Clip value should be between 0-1") << c.numerator << "/" << c.denominator;
+        EXPECT_EQ(editor.add(defaultH, c), "Clip value should be between 0-1")
+            << c.numerator << "/" << c.denominator;
     EXPECT_FALSE(store.contains(settings_keys::clipHorizontal));
 }
 

@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -67,7 +67,8 @@ TEST_F(FileDefaultsStoreTest, TypedValuesSurviveARestart)
         EXPECT_FALSE(store.contains("TilewiseSmartPairMode"));
         store.set("TilewiseSmartPairMode", true);
         store.set("KeyboardShortcuts_pair43", false);
-        store.set("KeyboardShortcuts_clipLeft", std::string(R"({"carbonKeyCode":123,"carbonModifiers":6144})"));
+        store.set("KeyboardShortcuts_clipLeft",
+                  std::string(R"({"carbonKeyCode":123,"carbonModifiers":6144})"));
         store.set("Count", 2.5);
         store.set("Gone", true);
         store.remove("Gone");
@@ -76,7 +77,8 @@ TEST_F(FileDefaultsStoreTest, TypedValuesSurviveARestart)
     EXPECT_EQ(again.value("TilewiseSmartPairMode"), DefaultsValue(true));
     // A stored "no shortcut" is the boolean false, not a string or absent.
     EXPECT_EQ(again.value("KeyboardShortcuts_pair43"), DefaultsValue(false));
-    EXPECT_EQ(again.stringValue("KeyboardShortcuts_clipLeft"), R"({"carbonKeyCode":123,"carbonModifiers":6144})");
+    EXPECT_EQ(again.stringValue("KeyboardShortcuts_clipLeft"),
+              R"({"carbonKeyCode":123,"carbonModifiers":6144})");
     EXPECT_EQ(again.value("Count"), DefaultsValue(2.5));
     EXPECT_FALSE(again.contains("Gone"));
     EXPECT_EQ(log_.str(), "");
@@ -189,9 +191,15 @@ TEST_F(FileDefaultsStoreTest, SecondBadFileInTheSameSecondDoesNotReplaceTheFirst
 {
     fs::create_directories(dir_);
     writeText(dir_ / "defaults.json", "[1]");
-    { FileDefaultsStore first(dir_, log_); EXPECT_FALSE(first.contains("x")); }
+    {
+        FileDefaultsStore first(dir_, log_);
+        EXPECT_FALSE(first.contains("x"));
+    }
     writeText(dir_ / "defaults.json", "nonsense");
-    { FileDefaultsStore second(dir_, log_); EXPECT_FALSE(second.contains("x")); }
+    {
+        FileDefaultsStore second(dir_, log_);
+        EXPECT_FALSE(second.contains("x"));
+    }
     std::vector<std::string> kept;
     for (const fs::path& p : filesInDir())
         kept.push_back(readText(dir_ / p));

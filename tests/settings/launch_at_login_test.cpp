@@ -87,7 +87,7 @@ TEST_F(LaunchAtLoginTest, EnablingTwiceRewritesAHiddenOrEditedEntry)
     EXPECT_EQ(readText(root_ / "tilewise.desktop"), login.desktopEntry());
 
     std::ofstream(root_ / "tilewise.desktop") << "[Desktop Entry]\nExec = \"/usr/bin/tilewise\"\n"
-                                               << "[Desktop Action x]\nHidden=true\n";
+                                              << "[Desktop Action x]\nHidden=true\n";
     EXPECT_TRUE(login.isEnabled());
     std::ofstream(root_ / "tilewise.desktop") << "[Desktop Entry]\nExec=/usr/bin/tilewise\n";
     EXPECT_FALSE(login.isEnabled());

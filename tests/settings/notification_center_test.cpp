@@ -18,8 +18,9 @@ TEST(NotificationCenterTest, DeliversByNameWithUserInfo)
     center.addObserver(notification_names::editAction, [&](const NotificationCenter::UserInfo& info) {
         got.push_back("edit " + info.at(notification_keys::actionId));
     });
-    center.addObserver(notification_names::pairWindow,
-                       [&](const NotificationCenter::UserInfo& info) { got.push_back("pair " + std::to_string(info.size())); });
+    center.addObserver(notification_names::pairWindow, [&](const NotificationCenter::UserInfo& info) {
+        got.push_back("pair " + std::to_string(info.size()));
+    });
 
     center.post(notification_names::openSettingTab,
                 {{notification_keys::tab, std::string(rawValue(SettingTab::shortcuts))}});
@@ -51,7 +52,8 @@ TEST(NotificationCenterTest, ObserversChangingTheRegistryDuringAPost)
 
 TEST(SettingEnumsTest, RawValuesRoundTripAndMatchExactly)
 {
-    const std::vector<std::string> tabs{"general", "clip", "shortcuts", "actions", "exclude", "experimental", "about"};
+    const std::vector<std::string> tabs{"general", "clip",         "shortcuts", "actions",
+                                        "exclude", "experimental", "about"};
     for (std::size_t i = 0; i < tabs.size(); ++i) {
         EXPECT_EQ(rawValue(static_cast<SettingTab>(i)), tabs[i]);
         EXPECT_EQ(settingTabFromRaw(tabs[i]), static_cast<SettingTab>(i));

@@ -55,9 +55,9 @@ TEST_F(StorageTest, FreshStoreGetsEveryKeyWithItsDefault)
 {
     auto storage = start();
     const std::vector<const char*> falseKeys{
-        keys::launchAtLogin,      keys::showClipInMenubar,        keys::showActionsInMenubar,
-        keys::useExactCenter,     keys::quickFullscreen,          keys::quickActionEnabled,
-        keys::pairWindowLock,     keys::quickActionSearchEnabled, keys::threeWayPair};
+        keys::launchAtLogin,  keys::showClipInMenubar,        keys::showActionsInMenubar,
+        keys::useExactCenter, keys::quickFullscreen,          keys::quickActionEnabled,
+        keys::pairWindowLock, keys::quickActionSearchEnabled, keys::threeWayPair};
     for (const char* key : falseKeys)
         EXPECT_EQ(store.value(key), DefaultsValue(false)) << key;
     EXPECT_EQ(store.value(keys::showMenubarIcon), DefaultsValue(true));
@@ -100,7 +100,8 @@ TEST_F(StorageTest, EnumsMatchTheirRawValuesExactlyAndUnknownTextIsOverwritten)
     const std::vector<Case> cases{
         {std::string("matchTheFirst"), std::string("primaryScreen"), SmartPairModeSizing::matchTheFirst,
          ScreenOption::primaryScreen},
-        {std::string("MatchTheFirst"), std::string(""), SmartPairModeSizing::maximize, ScreenOption::activeScreen},
+        {std::string("MatchTheFirst"), std::string(""), SmartPairModeSizing::maximize,
+         ScreenOption::activeScreen},
         {std::string("matchTheFirst "), std::string("mouseScreen"), SmartPairModeSizing::maximize,
          ScreenOption::mouseScreen},
         {true, 1.0, SmartPairModeSizing::maximize, ScreenOption::activeScreen},
@@ -149,9 +150,9 @@ TEST_F(StorageTest, AssignmentWritesNotifiesAndThenRunsTheEffect)
 
     storage->setUseExactCenter(true);
     EXPECT_EQ(store.value(keys::useExactCenter), DefaultsValue(true));
-    EXPECT_EQ(changes, (std::vector<std::string>{"launchAtLogin", "threeWayPair", "threeWayPair",
-                                                 "quickActionEnabled", "smartPairModeSizing",
-                                                 "quickActionShowScreenOn", "useExactCenter"}));
+    EXPECT_EQ(changes,
+              (std::vector<std::string>{"launchAtLogin", "threeWayPair", "threeWayPair", "quickActionEnabled",
+                                        "smartPairModeSizing", "quickActionShowScreenOn", "useExactCenter"}));
 
     storage->removeObserver(id);
     storage->setPairWindowLock(true);
@@ -209,7 +210,8 @@ TEST_F(StorageTest, TrackerAssignsOnlyWhenTheFrontmostApplicationChanges)
     // Same name, other identifier: only the identifier changes.
     frontmost = FrontmostApp{"Terminal", std::nullopt};
     loop.advance(std::chrono::milliseconds(500));
-    EXPECT_EQ(changes, (std::vector<std::string>{"currentApp", "currentAppIdentifier", "currentAppIdentifier"}));
+    EXPECT_EQ(changes,
+              (std::vector<std::string>{"currentApp", "currentAppIdentifier", "currentAppIdentifier"}));
     EXPECT_FALSE(storage->currentAppIdentifier());
 
     frontmost.reset();
