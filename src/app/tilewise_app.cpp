@@ -1,0 +1,50 @@
+#include "app/tilewise_app.hpp"
+
+#include <iostream>
+
+namespace tilewise {
+
+namespace {
+
+std::vector<KeyboardShortcuts::Name> namesFor(ShortcutsManagerState* state, const std::vector<std::string>& raw)
+{
+    std::vector<KeyboardShortcuts::Name> names;
+    if (!state)
+        return names;
+    for (const std::string& r : raw) {
+        if (r == ShortcutsManagerState::launchQuickActionName)
+            names.push_back(state->launchQuickAction());
+        else if (const KeyboardShortcuts::Name* n = state->name(r))
+            names.push_back(*n);
+    }
+    return names;
+}
+
+} // namespace
+
+TilewiseApp::TilewiseApp(PlatformServices services)
+    : services_(std::move(services)),
+      listener_(services_.windows),
+      manager_(services_.windows, services_.store, services_.runLoop, listener_),
+      shortcuts_(services_.store, services_.hotKeys, services_.keyboardLayout)
+{
+    StorageHooks hooks;
+    // The catalogue does not exist yet while the settings start; the hot
+    // key settings are applied again once it does.
+    hooks.enableHotKeys = [this](const std::vector<std::string>& raw) {
+        shortcuts_.enable(namesFor(state_.get(), raw));
+    };
+    hooks.disableHotKeys = [this](const std::vector<std::string>& raw) {
+        shortcuts_.disable(namesFor(state_.get(), raw));
+    };
+    hooks.setLaunchAtLogin = services_.setLaunchAtLogin;
+    hooks.frontmostApplication = services_.frontmostApplication;
+    storage_ = std::make_unique<Storage>(services_.store, services_.runLoop, services_.alerts, std::move(hooks));
+
+    state_ = std::make_unique<ShortcutsManagerState>(
+        shortcuts_, services_.store, services_.modifiers, services_.runLoop,
+        [this](OperationType op) { manager_.perform(op); });
+    storage_->applyHotKeySettings();
+}
+
+} // namespace tilewise

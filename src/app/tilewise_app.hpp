@@ -1,0 +1,64 @@
+// The running program's single instances and their start-up order, on any
+// platform: the caller hands in the platform services.
+#pragma once
+
+#include "layout/layout_listener.hpp"
+#include "layout/layout_manager.hpp"
+#include "settings/storage.hpp"
+#include "shortcuts/keyboard_shortcuts.hpp"
+#include "shortcuts/shortcuts_manager_state.hpp"
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace tilewise {
+
+class Alerts;
+class DefaultsStore;
+class HotKeyRegistrar;
+class KeyboardLayout;
+class ModifierMonitor;
+class RunLoop;
+class WindowAccess;
+
+struct PlatformServices {
+    WindowAccess& windows;
+    DefaultsStore& store;
+    RunLoop& runLoop;
+    Alerts& alerts;
+    HotKeyRegistrar& hotKeys;
+    const KeyboardLayout& keyboardLayout;
+    ModifierMonitor& modifiers;
+    // The login item; none leaves it alone.
+    std::function<void(bool)> setLaunchAtLogin;
+    // The frontmost application's name and identifier; none when there is none.
+    std::function<std::optional<FrontmostApp>()> frontmostApplication;
+};
+
+class TilewiseApp {
+public:
+    // Creates the engine and its tracker, the settings, the hot key service
+    // and the shortcut catalogue, in that order, then applies the two
+    // settings that enable hot keys: binding a name registers its stored
+    // shortcut, so they must be applied after the catalogue has bound.
+    explicit TilewiseApp(PlatformServices services);
+    TilewiseApp(const TilewiseApp&) = delete;
+    TilewiseApp& operator=(const TilewiseApp&) = delete;
+
+    LayoutManager& layoutManager() { return manager_; }
+    LayoutListener& layoutListener() { return listener_; }
+    Storage& storage() { return *storage_; }
+    KeyboardShortcuts& shortcuts() { return shortcuts_; }
+    ShortcutsManagerState& shortcutsManagerState() { return *state_; }
+
+private:
+    PlatformServices services_;
+    LayoutListener listener_;
+    LayoutManager manager_;
+    KeyboardShortcuts shortcuts_;
+    std::unique_ptr<Storage> storage_;
+    std::unique_ptr<ShortcutsManagerState> state_;
+};
+
+} // namespace tilewise

@@ -1,0 +1,90 @@
+// This test verifies the program's start-up on the in-memory platform: the
+// settings are written, the default shortcuts move the focused window, and
+// the two hot key settings hold from the first moment.
+#include "app/tilewise_app.hpp"
+
+#include "platform/memory/manual_run_loop.hpp"
+#include "platform/memory/memory_alerts.hpp"
+#include "platform/memory/memory_hot_key_registrar.hpp"
+#include "platform/memory/memory_keyboard_layout.hpp"
+#include "platform/memory/memory_modifier_monitor.hpp"
+#include "platform/memory/memory_window_access.hpp"
+#include "settings/memory_defaults_store.hpp"
+
+#include <gtest/gtest.h>
+
+namespace tilewise {
+namespace {
+
+constexpr int control = 4096, option = 2048, command = 256;
+constexpr int leftArrow = 123, rightArrow = 124, keyF = 3, keyP = 35;
+
+class TilewiseAppTest : public ::testing::Test {
+protected:
+    TilewiseAppTest()
+    {
+        Screen s = windows.addScreen(Rect(0, 0, 1440, 900), Rect(0, 0, 1440, 875), "Built-in Display");
+        windows.setMainScreen(s);
+        window = windows.addWindow(Rect(300, 100, 500, 400), 7, 70);
+        windows.setFocused(window);
+    }
+
+    std::unique_ptr<TilewiseApp> start()
+    {
+        return std::make_unique<TilewiseApp>(PlatformServices{windows, store, loop, alerts, hotKeys, layout,
+                                                              modifiers, [this](bool on) { loginItem = on; },
+                                                              [] { return std::optional<FrontmostApp>(); }});
+    }
+
+    MemoryWindowAccess windows;
+    MemoryDefaultsStore store;
+    ManualRunLoop loop;
+    MemoryAlerts alerts;
+    MemoryHotKeyRegistrar hotKeys;
+    MemoryKeyboardLayout layout;
+    MemoryModifierMonitor modifiers;
+    std::optional<bool> loginItem;
+    WindowElement window;
+};
+
+TEST_F(TilewiseAppTest, DefaultShortcutsMoveTheFocusedWindow)
+{
+    auto app = start();
+    EXPECT_TRUE(store.contains("TilewiseShowMenubarIcon"));
+    EXPECT_EQ(loginItem, false) << "the login item follows the stored flag at every start";
+
+    ASSERT_TRUE(hotKeys.press(leftArrow, control | option));
+    EXPECT_EQ(windows.frame(window), Rect(0, 100, 720, 400));
+    ASSERT_TRUE(hotKeys.press(leftArrow, control | option));
+    EXPECT_EQ(windows.frame(window).width(), 480);
+    ASSERT_TRUE(hotKeys.press(keyF, control | option));
+    EXPECT_EQ(windows.frame(window), Rect(0, 25, 1440, 875));
+    ASSERT_TRUE(hotKeys.press(rightArrow, control | option | command));
+    EXPECT_EQ(windows.frame(window), Rect(1410, 25, 1440, 875)) << "moved on until 30 points stay visible";
+}
+
+TEST_F(TilewiseAppTest, HotKeySettingsHoldFromTheStart)
+{
+    // Stored shortcuts for both names, with both settings off.
+    store.set("KeyboardShortcuts_pair43", std::string(R"({"carbonKeyCode":35,"carbonModifiers":6144})"));
+    store.set("KeyboardShortcuts_launchQuickAction", std::string(R"({"carbonKeyCode":35,"carbonModifiers":6400})"));
+    auto app = start();
+    EXPECT_FALSE(hotKeys.isRegistered(keyP, control | option));
+    EXPECT_FALSE(hotKeys.isRegistered(keyP, control | option | command));
+
+    app->storage().setThreeWayPair(true);
+    EXPECT_TRUE(hotKeys.isRegistered(keyP, control | option));
+    app->storage().setThreeWayPair(false);
+    EXPECT_FALSE(hotKeys.isRegistered(keyP, control | option));
+}
+
+TEST_F(TilewiseAppTest, SettingsEnabledAtStartRegisterTheirHotKeys)
+{
+    store.set("TilewiseThreeWayPairKey", true);
+    store.set("KeyboardShortcuts_pair43", std::string(R"({"carbonKeyCode":35,"carbonModifiers":6144})"));
+    auto app = start();
+    EXPECT_TRUE(hotKeys.isRegistered(keyP, control | option));
+}
+
+} // namespace
+} // namespace tilewise
