@@ -5,6 +5,7 @@
 #include "layout/operation_type.hpp"
 #include "platform/memory/manual_run_loop.hpp"
 #include "platform/window_access.hpp"
+#include "settings/defaults_store.hpp"
 
 #include <cstdio>
 #include <ostream>
@@ -27,13 +28,17 @@ Commands:
   operations          list every operation name
   screens             list the screens: name, frame and visible frame
   windows             list the windows front to back: id, level, frame, pid, name
+  defaults read [KEY]             show one setting, or all of them
+  defaults write KEY -bool true|false
+  defaults write KEY -string TEXT
+  defaults delete KEY
 
 Options:
   --help              show this text
   --version           show the version
 
-Exit status: 0 done, 1 no display or window manager, 2 bad usage,
-3 operation needs a running Tilewise.
+Exit status: 0 done, 1 no display or window manager (or no such setting),
+2 bad usage, 3 operation needs a running Tilewise.
 )";
 
 // These read the window history that only a running Tilewise keeps.
@@ -59,11 +64,11 @@ std::string hexId(WindowId id)
     return buf;
 }
 
-int perform(OperationType op, CtlPlatform& p, std::ostream& err)
+int perform(OperationType op, CtlPlatform& p, DefaultsStore& store, std::ostream& err)
 {
     ManualRunLoop loop;
     LayoutListener listener(*p.access);
-    LayoutManager manager(*p.access, *p.store, loop, listener);
+    LayoutManager manager(*p.access, store, loop, listener);
     if (!p.access->focusedWindow())
         err << "tilewisectl: no focused window\n";
     manager.perform(op);
@@ -72,10 +77,76 @@ int perform(OperationType op, CtlPlatform& p, std::ostream& err)
     return ctlOk;
 }
 
+std::string describeValue(const DefaultsValue& v)
+{
+    if (const bool* b = std::get_if<bool>(&v))
+        return *b ? "true" : "false";
+    if (const double* d = std::get_if<double>(&v))
+        return describeNumber(*d);
+    return std::get<std::string>(v);
+}
+
+int defaults(const std::vector<std::string>& args, DefaultsStore& store, std::ostream& out, std::ostream& err)
+{
+    const std::string verb = args.size() > 1 ? args[1] : "";
+    auto usage = [&](const std::string& why) {
+        err << "tilewisectl: " << why << " (see 'tilewisectl --help')\n";
+        return int(ctlUsage);
+    };
+    if (verb == "read") {
+        if (args.size() == 2) {
+            for (const auto& [key, value] : store.allValues())
+                out << key << " = " << describeValue(value) << "\n";
+            return ctlOk;
+        }
+        if (args.size() != 3)
+            return usage("defaults read takes at most one key");
+        std::optional<DefaultsValue> v = store.value(args[2]);
+        if (!v) {
+            err << "tilewisectl: the setting " << args[2] << " does not exist\n";
+            return ctlNoDisplay;
+        }
+        out << describeValue(*v) << "\n";
+        return ctlOk;
+    }
+    if (verb == "write") {
+        if (args.size() != 5)
+            return usage("defaults write needs KEY -bool true|false or KEY -string TEXT");
+        const std::string& key = args[2];
+        const std::string& type = args[3];
+        const std::string& text = args[4];
+        if (type == "-bool" || type == "-boolean") {
+            if (text == "true" || text == "yes" || text == "YES" || text == "1")
+                store.set(key, true);
+            else if (text == "false" || text == "no" || text == "NO" || text == "0")
+                store.set(key, false);
+            else
+                return usage("-bool takes true or false, not '" + text + "'");
+            return ctlOk;
+        }
+        if (type == "-string") {
+            store.set(key, text);
+            return ctlOk;
+        }
+        return usage("unknown value type '" + type + "'; use -bool or -string");
+    }
+    if (verb == "delete") {
+        if (args.size() != 3)
+            return usage("defaults delete takes one key");
+        if (!store.contains(args[2])) {
+            err << "tilewisectl: the setting " << args[2] << " does not exist\n";
+            return ctlNoDisplay;
+        }
+        store.remove(args[2]);
+        return ctlOk;
+    }
+    return usage(verb.empty() ? "defaults needs read, write or delete" : "unknown defaults command '" + verb + "'");
+}
+
 } // namespace
 
-int runCtl(const std::vector<std::string>& args, const CtlPlatformOpener& open, std::ostream& out,
-           std::ostream& err)
+int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const CtlPlatformOpener& open,
+           std::ostream& out, std::ostream& err)
 {
     if (args.empty()) {
         err << "tilewisectl: missing command (see 'tilewisectl --help')\n";
@@ -109,6 +180,9 @@ int runCtl(const std::vector<std::string>& args, const CtlPlatformOpener& open, 
         return ctlOk;
     }
 
+    if (command == "defaults")
+        return defaults(args, store, out, err);
+
     std::optional<OperationType> op;
     if (command == "perform") {
         if (!expectArgs(1))
@@ -139,7 +213,7 @@ int runCtl(const std::vector<std::string>& args, const CtlPlatformOpener& open, 
     }
 
     if (op)
-        return perform(*op, platform, err);
+        return perform(*op, platform, store, err);
 
     if (command == "screens") {
         for (const Screen& s : platform.access->screens())

@@ -16,7 +16,7 @@ class DefaultsStore;
 // Exit codes of tilewisectl.
 enum CtlExit : int {
     ctlOk = 0,
-    ctlNoDisplay = 1,    // no display, or no window manager on it
+    ctlNoDisplay = 1,    // no display, or no window manager on it; a defaults key that does not exist
     ctlUsage = 2,        // unknown command, operation or argument
     ctlUnavailable = 3,  // the operation needs a running Tilewise
 };
@@ -25,13 +25,14 @@ enum CtlExit : int {
 // talk to the display, so that usage errors never depend on it.
 struct CtlPlatform {
     WindowAccess* access = nullptr;
-    DefaultsStore* store = nullptr;
 };
 
 // Opens the platform, or returns an error line (and ctlNoDisplay) instead.
 using CtlPlatformOpener = std::function<int(CtlPlatform& platform, std::string& error)>;
 
-int runCtl(const std::vector<std::string>& args, const CtlPlatformOpener& open, std::ostream& out,
-           std::ostream& err);
+// `store` serves the defaults commands and the settings of the others; the
+// display is opened only by the commands that need it.
+int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const CtlPlatformOpener& open,
+           std::ostream& out, std::ostream& err);
 
 } // namespace tilewise

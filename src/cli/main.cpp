@@ -3,7 +3,7 @@
 
 #include "platform/x11/x11_connection.hpp"
 #include "platform/x11/x11_window_access.hpp"
-#include "settings/memory_defaults_store.hpp"
+#include "settings/file_defaults_store.hpp"
 
 #include <cstdlib>
 #include <iostream>
@@ -14,7 +14,8 @@ int main(int argc, char** argv)
 
     std::unique_ptr<X11Connection> connection;
     std::unique_ptr<X11WindowAccess> access;
-    MemoryDefaultsStore store;
+    // The user's settings, as the running program reads them.
+    std::unique_ptr<FileDefaultsStore> store = FileDefaultsStore::fromEnvironment();
 
     auto open = [&](CtlPlatform& platform, std::string& error) {
         const char* display = std::getenv("DISPLAY");
@@ -34,10 +35,9 @@ int main(int argc, char** argv)
         }
         access = std::make_unique<X11WindowAccess>(*connection);
         platform.access = access.get();
-        platform.store = &store;
         return int(ctlOk);
     };
 
     std::vector<std::string> args(argv + 1, argv + argc);
-    return runCtl(args, open, std::cout, std::cerr);
+    return runCtl(args, *store, open, std::cout, std::cerr);
 }

@@ -1,6 +1,7 @@
 // The per-user key-value store that holds every setting.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <variant>
@@ -18,6 +19,8 @@ public:
     virtual std::optional<DefaultsValue> value(const std::string& key) const = 0;
     virtual void set(const std::string& key, const DefaultsValue& value) = 0;
     virtual void remove(const std::string& key) = 0;
+    // Every key with its value, for listing.
+    virtual std::map<std::string, DefaultsValue> allValues() const = 0;
 
     // Boolean semantics: absent, or not a boolean, reads as false.
     bool boolValue(const std::string& key) const;

@@ -34,6 +34,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     // Every key that holds a boolean, number or string.
     std::map<std::string, DefaultsValue> all() const;
+    std::map<std::string, DefaultsValue> allValues() const override { return all(); }
 
 private:
     struct FileStamp {

@@ -20,6 +20,7 @@ public:
     void remove(const std::string& key) override { values_.erase(key); }
 
     const std::map<std::string, DefaultsValue>& all() const { return values_; }
+    std::map<std::string, DefaultsValue> allValues() const override { return values_; }
 
 private:
     std::map<std::string, DefaultsValue> values_;

@@ -26,7 +26,7 @@ protected:
     {
         out.str("");
         err.str("");
-        return runCtl(args, opener, out, err);
+        return runCtl(args, store, opener, out, err);
     }
 
     MemoryWindowAccess access;
@@ -42,7 +42,6 @@ protected:
             return openResult;
         }
         p.access = &access;
-        p.store = &store;
         return int(ctlOk);
     };
     std::ostringstream out, err;
@@ -112,6 +111,39 @@ TEST_F(CtlTest, ListingCommands)
     EXPECT_EQ(out.str().rfind("tilewisectl ", 0), 0u);
     EXPECT_EQ(run({"--help"}), ctlOk);
     EXPECT_NE(out.str().find("perform OPERATION"), std::string::npos);
+}
+
+TEST_F(CtlTest, DefaultsReadWriteDeleteKeepTypes)
+{
+    EXPECT_EQ(run({"defaults", "write", "TilewiseUseExactCenterKey", "-bool", "true"}), ctlOk);
+    EXPECT_EQ(store.value("TilewiseUseExactCenterKey"), DefaultsValue(true));
+    EXPECT_EQ(run({"defaults", "write", "KeyboardShortcuts_maxmize", "-bool", "false"}), ctlOk);
+    EXPECT_EQ(store.value("KeyboardShortcuts_maxmize"), DefaultsValue(false)) << "a boolean, not the text";
+    EXPECT_EQ(run({"defaults", "write", "TilewiseClipHorizontal", "-string", R"([{"numerator":2,"denominator":3}])"}),
+              ctlOk);
+    EXPECT_EQ(run({"defaults", "read", "TilewiseClipHorizontal"}), ctlOk);
+    EXPECT_EQ(out.str(), "[{\"numerator\":2,\"denominator\":3}]\n");
+
+    EXPECT_EQ(run({"defaults", "read"}), ctlOk);
+    EXPECT_NE(out.str().find("TilewiseUseExactCenterKey = true\n"), std::string::npos) << out.str();
+
+    // The engine reads the store the command was given.
+    EXPECT_EQ(run({"perform", "Left"}), ctlOk);
+    EXPECT_EQ(access.frame(window).width(), 960);
+    opened = 0;
+
+    EXPECT_EQ(run({"defaults", "delete", "TilewiseUseExactCenterKey"}), ctlOk);
+    EXPECT_FALSE(store.contains("TilewiseUseExactCenterKey"));
+    EXPECT_EQ(run({"defaults", "delete", "TilewiseUseExactCenterKey"}), ctlNoDisplay);
+    EXPECT_EQ(run({"defaults", "read", "Nope"}), ctlNoDisplay);
+    EXPECT_EQ(err.str(), "tilewisectl: the setting Nope does not exist\n");
+
+    EXPECT_EQ(run({"defaults", "write", "K", "-bool", "maybe"}), ctlUsage);
+    EXPECT_EQ(run({"defaults", "write", "K", "-int", "3"}), ctlUsage);
+    EXPECT_EQ(run({"defaults", "write", "K", "-string"}), ctlUsage);
+    EXPECT_EQ(run({"defaults", "frob"}), ctlUsage);
+    EXPECT_FALSE(store.contains("K"));
+    EXPECT_EQ(opened, 0) << "the defaults never need the display";
 }
 
 } // namespace
