@@ -121,11 +121,24 @@ RunResult run(const std::vector<std::string>& argv, const std::vector<std::strin
     return result;
 }
 
+const std::string& configHome()
+{
+    // The tests' own settings, never the user's.
+    static const std::string dir = [] {
+        char tmpl[] = "/tmp/tilewise-ctl-config.XXXXXX";
+        const char* made = mkdtemp(tmpl);
+        return std::string(made ? made : "/tmp");
+    }();
+    return dir;
+}
+
 RunResult tilewisectl(const std::vector<std::string>& args, const std::vector<std::string>& env)
 {
     std::vector<std::string> argv{TILEWISECTL_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
-    return run(argv, env);
+    std::vector<std::string> withConfig{"XDG_CONFIG_HOME=" + configHome()};
+    withConfig.insert(withConfig.end(), env.begin(), env.end());
+    return run(argv, withConfig);
 }
 
 Child::Child(const std::vector<std::string>& argv)

@@ -26,7 +26,9 @@ struct RunResult {
 // `env` entries ("NAME=value", or "NAME" to unset) change the environment.
 RunResult run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
               std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
+// tilewisectl with a settings directory of the tests' own (configHome()).
 RunResult tilewisectl(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+const std::string& configHome();
 
 // A child that runs until the test is done with it.
 class Child {

@@ -104,6 +104,23 @@ TEST_F(CtlIntegrationTest, LeftCyclesThroughTheClipWidths)
     }
 }
 
+TEST_F(CtlIntegrationTest, ClipListWrittenThroughDefaultsTakesEffectAtTheNextPress)
+{
+    xcb_window_t w = newWindow({"--window", "300,200,400,300"});
+    std::optional<Rect> start = display.outerFrame(w);
+    ASSERT_TRUE(start);
+    ASSERT_EQ(tilewisectl({"defaults", "write", "TilewiseClipHorizontal", "-string",
+                           R"([{"numerator":2,"denominator":3}])"})
+                  .exitCode,
+              0);
+    struct Forget {
+        ~Forget() { tilewisectl({"defaults", "delete", "TilewiseClipHorizontal"}); }
+    } forget;
+    perform("Left");
+    Rect twoThirds(0, start->y(), 960, start->height());
+    EXPECT_EQ(display.waitForFrame(w, twoThirds), twoThirds);
+}
+
 TEST_F(CtlIntegrationTest, RightStopsAtTheMinimumWidthFlushWithTheEdge)
 {
     if (wm() == "fluxbox")
