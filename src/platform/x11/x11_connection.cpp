@@ -1,6 +1,10 @@
 #include "platform/x11/x11_connection.hpp"
 
 #include <xcb/randr.h>
+// xcb's XKB header names a field `explicit`, a keyword in C++.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 #include <xcb/xcbext.h>
 
 #include <algorithm>
@@ -139,6 +143,21 @@ X11Connection::~X11Connection()
         xcb_ewmh_connection_wipe(&ewmh_);
     if (conn_)
         xcb_disconnect(conn_);
+}
+
+std::optional<std::uint8_t> X11Connection::xkbFirstEvent()
+{
+    if (xkbFirstEvent_)
+        return *xkbFirstEvent_;
+    xkbFirstEvent_.emplace();
+    const xcb_query_extension_reply_t* xkb = xcb_get_extension_data(conn_, &xcb_xkb_id);
+    if (!xkb || !xkb->present)
+        return std::nullopt;
+    auto r = reply<xcb_xkb_use_extension_reply_t>(
+        xcb_xkb_use_extension(conn_, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION));
+    if (r && r->supported)
+        *xkbFirstEvent_ = xkb->first_event;
+    return *xkbFirstEvent_;
 }
 
 void* X11Connection::awaitReply(unsigned int sequence)

@@ -70,6 +70,9 @@ public:
     const Atoms& atoms() const { return atoms_; }
     // Whether the server has RandR 1.5 (monitors).
     bool hasMonitors() const { return hasMonitors_; }
+    // The first event code of the XKB extension, which is set up for this
+    // connection on the first call; none when the server lacks XKB 1.0.
+    std::optional<std::uint8_t> xkbFirstEvent();
     // False once the connection broke (server gone).
     bool ok() const { return xcb_connection_has_error(conn_) == 0; }
     // For the run loop to watch.
@@ -165,6 +168,7 @@ private:
     bool ewmhReady_ = false;
     Atoms atoms_;
     bool hasMonitors_ = false;
+    std::optional<std::optional<std::uint8_t>> xkbFirstEvent_;
     std::uint8_t randrMajorOpcode_ = 0;
     std::uint64_t roundTrips_ = 0;
     unsigned int coveredThrough_ = 0;
