@@ -4,6 +4,10 @@
 #include "layout/layout_manager.hpp"
 #include "layout/operation_type.hpp"
 #include "platform/memory/manual_run_loop.hpp"
+#include "platform/memory/memory_hot_key_registrar.hpp"
+#include "settings/memory_defaults_store.hpp"
+#include "shortcuts/keyboard_shortcuts.hpp"
+#include "shortcuts/shortcuts_manager_state.hpp"
 #include "platform/window_access.hpp"
 #include "settings/defaults_store.hpp"
 
@@ -28,6 +32,7 @@ Commands:
   operations          list every operation name
   screens             list the screens: name, frame and visible frame
   windows             list the windows front to back: id, level, frame, pid, name
+  shortcuts           list every shortcut name with its keys, or "none"
   defaults read [KEY]             show one setting, or all of them
   defaults write KEY -bool true|false
   defaults write KEY -string TEXT
@@ -143,6 +148,26 @@ int defaults(const std::vector<std::string>& args, DefaultsStore& store, std::os
     return usage(verb.empty() ? "defaults needs read, write or delete" : "unknown defaults command '" + verb + "'");
 }
 
+// The shortcuts as the running program sees them. It works on a copy of the
+// settings: naming a shortcut stores its default, which a listing must not.
+int listShortcuts(const DefaultsStore& store, const KeyboardLayout& layout, std::ostream& out)
+{
+    MemoryDefaultsStore copy;
+    for (const auto& [key, value] : store.allValues())
+        copy.set(key, value);
+    MemoryHotKeyRegistrar noGrabs;
+    KeyboardShortcuts shortcuts(copy, noGrabs, layout);
+    std::vector<KeyboardShortcuts::Name> names;
+    for (const ShortcutsManagerState::CatalogueRow& row : ShortcutsManagerState::catalogue())
+        names.push_back(shortcuts.makeName(std::string(row.name), row.defaultShortcut));
+    names.push_back(shortcuts.makeName(std::string(ShortcutsManagerState::launchQuickActionName)));
+    for (const KeyboardShortcuts::Name& name : names) {
+        std::optional<KeyboardShortcuts::Shortcut> s = shortcuts.shortcut(name);
+        out << name.rawValue << " " << (s ? shortcuts.displayText(*s) : "none") << "\n";
+    }
+    return ctlOk;
+}
+
 } // namespace
 
 int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const CtlPlatformOpener& open,
@@ -197,7 +222,7 @@ int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const Ctl
                 << " needs the window history of a running Tilewise, which is not available yet\n";
             return ctlUnavailable;
         }
-    } else if (command == "screens" || command == "windows") {
+    } else if (command == "screens" || command == "windows" || command == "shortcuts") {
         if (!expectArgs(0))
             return ctlUsage;
     } else {
@@ -214,6 +239,9 @@ int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const Ctl
 
     if (op)
         return perform(*op, platform, store, err);
+
+    if (command == "shortcuts")
+        return listShortcuts(store, *platform.keyboardLayout, out);
 
     if (command == "screens") {
         for (const Screen& s : platform.access->screens())

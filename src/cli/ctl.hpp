@@ -12,6 +12,7 @@ namespace tilewise {
 
 class WindowAccess;
 class DefaultsStore;
+class KeyboardLayout;
 
 // Exit codes of tilewisectl.
 enum CtlExit : int {
@@ -25,6 +26,8 @@ enum CtlExit : int {
 // talk to the display, so that usage errors never depend on it.
 struct CtlPlatform {
     WindowAccess* access = nullptr;
+    // The display's current keyboard layout, for the text of shortcuts.
+    const KeyboardLayout* keyboardLayout = nullptr;
 };
 
 // Opens the platform, or returns an error line (and ctlNoDisplay) instead.

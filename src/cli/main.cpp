@@ -3,6 +3,7 @@
 
 #include "platform/x11/x11_connection.hpp"
 #include "platform/x11/x11_window_access.hpp"
+#include "platform/memory/memory_keyboard_layout.hpp"
 #include "settings/file_defaults_store.hpp"
 
 #include <cstdlib>
@@ -14,6 +15,9 @@ int main(int argc, char** argv)
 
     std::unique_ptr<X11Connection> connection;
     std::unique_ptr<X11WindowAccess> access;
+    // A US layout until the display's own keymap is read.
+    MemoryKeyboardLayout layout;
+    layout.loadUs();
     // The user's settings, as the running program reads them.
     std::unique_ptr<FileDefaultsStore> store = FileDefaultsStore::fromEnvironment();
 
@@ -35,6 +39,7 @@ int main(int argc, char** argv)
         }
         access = std::make_unique<X11WindowAccess>(*connection);
         platform.access = access.get();
+        platform.keyboardLayout = &layout;
         return int(ctlOk);
     };
 

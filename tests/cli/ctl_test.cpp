@@ -2,6 +2,7 @@
 // the display, and the commands that do reach the engine and the platform.
 #include "cli/ctl.hpp"
 
+#include "platform/memory/memory_keyboard_layout.hpp"
 #include "platform/memory/memory_window_access.hpp"
 #include "settings/memory_defaults_store.hpp"
 
@@ -19,6 +20,7 @@ protected:
         screen = access.addScreen(Rect(0, 0, 1440, 900), Rect(0, 0, 1440, 875), "DP-1");
         access.setMainScreen(screen);
         window = access.addWindow(Rect(300, 100, 400, 300), 42, 7);
+        layout.loadUs();
         access.setFocused(window);
     }
 
@@ -31,6 +33,7 @@ protected:
 
     MemoryWindowAccess access;
     MemoryDefaultsStore store;
+    MemoryKeyboardLayout layout;
     Screen screen;
     WindowElement window;
     int opened = 0;
@@ -42,6 +45,7 @@ protected:
             return openResult;
         }
         p.access = &access;
+        p.keyboardLayout = &layout;
         return int(ctlOk);
     };
     std::ostringstream out, err;
@@ -144,6 +148,18 @@ TEST_F(CtlTest, DefaultsReadWriteDeleteKeepTypes)
     EXPECT_EQ(run({"defaults", "frob"}), ctlUsage);
     EXPECT_FALSE(store.contains("K"));
     EXPECT_EQ(opened, 0) << "the defaults never need the display";
+}
+
+TEST_F(CtlTest, ShortcutsListEveryNameWithoutWritingDefaults)
+{
+    store.set("KeyboardShortcuts_clipLeft", false); // removed by the user
+    EXPECT_EQ(run({"shortcuts"}), ctlOk);
+    std::string text = "\n" + out.str();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 35) << text;
+    EXPECT_NE(text.find("\nclipLeft none\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nmaxmize \u2303\u2325F\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nlaunchQuickAction none\n"), std::string::npos) << text;
+    EXPECT_EQ(store.all().size(), 1u) << "listing stores nothing";
 }
 
 } // namespace

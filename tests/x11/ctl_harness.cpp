@@ -141,10 +141,10 @@ RunResult tilewisectl(const std::vector<std::string>& args, const std::vector<st
     return run(argv, withConfig);
 }
 
-Child::Child(const std::vector<std::string>& argv)
+Child::Child(const std::vector<std::string>& argv, const std::vector<std::string>& env)
 {
     int err = -1;
-    pid_ = spawn(argv, {}, &stdinFd_, &stdoutFd_, &err);
+    pid_ = spawn(argv, env, &stdinFd_, &stdoutFd_, &err);
     if (err >= 0)
         close(err);
 }
@@ -161,6 +161,17 @@ Child::~Child()
         int status = 0;
         waitpid(pid_, &status, 0);
     }
+}
+
+int Child::terminate()
+{
+    if (pid_ <= 0)
+        return -1;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::optional<std::string> Child::readLine(std::chrono::milliseconds timeout)
@@ -314,6 +325,23 @@ std::vector<xcb_window_t> Display::stackingFrontToBack(const std::vector<xcb_win
     for (auto& [rank, client] : ranked)
         result.push_back(client);
     return result;
+}
+
+bool Display::waitForRootProperty(const char* name, bool present, std::chrono::milliseconds timeout)
+{
+    xcb_atom_t a = atom(name);
+    auto exists = [&] {
+        auto cookie = xcb_get_property(conn_, 0, root_, a, XCB_GET_PROPERTY_TYPE_ANY, 0, 1);
+        std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> r(xcb_get_property_reply(conn_, cookie, nullptr),
+                                                                     free);
+        return r && r->type != XCB_ATOM_NONE;
+    };
+    auto deadline = Clock::now() + timeout;
+    while (exists() != present) {
+        if (!waitForEvent(deadline))
+            return false;
+    }
+    return true;
 }
 
 bool Display::activate(xcb_window_t client, std::chrono::milliseconds timeout)

@@ -33,7 +33,9 @@ const std::string& configHome();
 // A child that runs until the test is done with it.
 class Child {
 public:
-    Child(const std::vector<std::string>& argv);
+    Child(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+    // Sends SIGTERM and waits for the exit status; -1 when killed otherwise.
+    int terminate();
     ~Child();
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
@@ -80,6 +82,9 @@ public:
     // Asks the window manager to focus the window and waits until it has.
     bool activate(xcb_window_t client, std::chrono::milliseconds timeout = kWait);
     xcb_window_t activeWindow();
+    // Waits until the root's property `name` exists (or, with `present`
+    // false, is gone).
+    bool waitForRootProperty(const char* name, bool present = true, std::chrono::milliseconds timeout = kWait);
     // The given client windows ordered by the server's stacking of their
     // top-level frames, front first (some window managers leave
     // _NET_CLIENT_LIST_STACKING stale when a window is raised).

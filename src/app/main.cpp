@@ -1,0 +1,140 @@
+// tilewise: the resident program. It answers its global shortcuts on the X
+// display in $DISPLAY until it is told to stop (SIGINT, SIGTERM).
+#include "app/single_instance.hpp"
+#include "app/tilewise_app.hpp"
+
+#include "platform/memory/memory_keyboard_layout.hpp"
+#include "platform/memory/memory_modifier_monitor.hpp"
+#include "platform/poll_run_loop.hpp"
+#include "platform/x11/x11_connection.hpp"
+#include "platform/x11/x11_hot_keys.hpp"
+#include "platform/x11/x11_presence.hpp"
+#include "platform/x11/x11_window_access.hpp"
+#include "platform/alerts.hpp"
+#include "settings/file_defaults_store.hpp"
+#include "settings/launch_at_login.hpp"
+
+#include <signal.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+namespace {
+
+using namespace tilewise;
+
+// Without a user interface yet, a notice is a line on standard output and
+// every question takes its default answer.
+class ConsoleAlerts : public Alerts {
+public:
+    void showNotice(const std::string& message) override { std::cout << message << std::endl; }
+    int ask(const std::string& message, const std::string& informativeText,
+            const std::vector<std::string>&) override
+    {
+        std::cout << message << (informativeText.empty() ? "" : " " + informativeText) << std::endl;
+        return 0;
+    }
+};
+
+constexpr const char* usage = R"(Usage: tilewise [--help] [--version]
+
+Keyboard-driven window layouts for the X display in $DISPLAY: runs until
+interrupted, answering its global shortcuts (Control-Option-arrows for the
+clip cycles, Control-Option-F to maximize, ...). One per user and display.
+Settings: $XDG_CONFIG_HOME/tilewise/defaults.json (see 'tilewisectl defaults').
+)";
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::cout << usage;
+            return 0;
+        }
+        if (a == "--version") {
+            std::cout << "tilewise " << TILEWISE_VERSION << "\n";
+            return 0;
+        }
+        std::cerr << "tilewise: unknown argument '" << a << "' (see 'tilewise --help')\n";
+        return 2;
+    }
+
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) {
+        std::cerr << "tilewise: no display: DISPLAY is not set\n";
+        return 1;
+    }
+    std::string error;
+    std::unique_ptr<SingleInstance> instance =
+        SingleInstance::acquire(SingleInstance::defaultDirectory(), display, &error);
+    if (!instance) {
+        if (error.empty())
+            std::cerr << "tilewise: Tilewise is already running on display " << display << "\n";
+        else
+            std::cerr << "tilewise: " << error << "\n";
+        return 1;
+    }
+    std::unique_ptr<X11Connection> x = X11Connection::open(display, &error);
+    if (!x) {
+        std::cerr << "tilewise: " << (error.empty() ? "cannot open display " + std::string(display) : error)
+                  << "\n";
+        return 1;
+    }
+    if (!x->windowManagerRunning())
+        std::cerr << "tilewise: no EWMH window manager is running on display " << display
+                  << "; windows will be left alone until one is\n";
+
+    // Output goes to a log or a terminal; lines must not wait in a buffer.
+    std::cout << std::unitbuf;
+
+    PollRunLoop loop;
+    loop.quitOnSignals({SIGINT, SIGTERM});
+    X11WindowAccess windows(*x);
+    X11HotKeys hotKeys(*x);
+    MemoryKeyboardLayout keyboardLayout;
+    MemoryModifierMonitor modifiers;
+    ConsoleAlerts alerts;
+    std::unique_ptr<FileDefaultsStore> store = FileDefaultsStore::fromEnvironment();
+    std::unique_ptr<LaunchAtLogin> loginItem = LaunchAtLogin::fromEnvironment();
+
+    PlatformServices services{
+        windows,
+        *store,
+        loop,
+        alerts,
+        hotKeys,
+        keyboardLayout,
+        modifiers,
+        [&loginItem](bool on) { loginItem->setEnabled(on); },
+        [&windows]() -> std::optional<FrontmostApp> {
+            std::optional<std::string> id = windows.frontmostBundleIdentifier();
+            if (!id)
+                return std::nullopt;
+            return FrontmostApp{id, id};
+        },
+    };
+    TilewiseApp app(services);
+
+    // Events may wait in the connection's queue without waking poll (they
+    // were read while a request waited for its reply), so every turn drains.
+    auto drain = [&] {
+        while (std::optional<XEvent> event = x->nextEvent())
+            hotKeys.handleEvent(**event);
+        if (!x->ok()) {
+            std::cerr << "tilewise: the connection to display " << display << " was lost\n";
+            loop.quit();
+        }
+    };
+    loop.watchFd(x->fd(), drain);
+    loop.addTurnHook(drain);
+    announceRunning(*x);
+    loop.run();
+    if (!x->ok())
+        return 1;
+    withdrawRunning(*x);
+    return 0;
+}

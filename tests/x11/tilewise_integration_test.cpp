@@ -1,0 +1,122 @@
+// This test verifies the resident program end to end: it grabs its default
+// shortcuts on a real server, a key press (xdotool) moves the focused window,
+// settings written meanwhile are read at the next press, and a second start
+// on the same display is refused.
+#include "ctl_harness.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace tilewise {
+namespace {
+
+using namespace tilewise::testing;
+
+class TilewiseIntegrationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "needs an X server with a window manager in DISPLAY";
+        ASSERT_TRUE(display.ok());
+        char tmpl[] = "/tmp/tilewise-run-test.XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        home = tmpl;
+        dock = std::make_unique<TestClientProcess>(std::vector<std::string>{"--dock", "top:25"});
+        ASSERT_TRUE(dock->ready());
+    }
+
+    void TearDown() override
+    {
+        if (tilewise) {
+            EXPECT_EQ(tilewise->terminate(), 0) << "a clean exit on SIGTERM";
+        }
+        if (!home.empty())
+            std::filesystem::remove_all(home);
+    }
+
+    std::vector<std::string> env() const
+    {
+        return {"XDG_CONFIG_HOME=" + home + "/config", "XDG_RUNTIME_DIR=" + home};
+    }
+
+    void startTilewise()
+    {
+        tilewise = std::make_unique<Child>(std::vector<std::string>{TILEWISE_PATH}, env());
+        ASSERT_TRUE(display.waitForRootProperty("_TILEWISE_RUNNING")) << "tilewise did not come up";
+    }
+
+    void press(const std::string& keys) { ASSERT_EQ(run({"xdotool", "key", keys}).exitCode, 0); }
+
+    Display display;
+    std::string home;
+    std::unique_ptr<TestClientProcess> dock;
+    std::unique_ptr<Child> tilewise;
+};
+
+TEST_F(TilewiseIntegrationTest, DefaultShortcutsCycleMaximizeAndFollowTheSettings)
+{
+    TestClientProcess client({"--window", "300,200,400,300"});
+    ASSERT_TRUE(client.ready());
+    xcb_window_t w = client.windows().front();
+    ASSERT_TRUE(display.activate(w));
+    std::optional<Rect> start = display.outerFrame(w);
+    ASSERT_TRUE(start);
+    startTilewise();
+
+    for (double width : {720.0, 480.0, 360.0}) {
+        press("ctrl+alt+Left");
+        Rect expected(0, start->y(), width, start->height());
+        EXPECT_EQ(display.waitForFrame(w, expected), expected);
+    }
+    press("ctrl+alt+f");
+    EXPECT_EQ(display.waitForFrame(w, Rect(0, 25, 1440, 875)), Rect(0, 25, 1440, 875));
+
+    // A setting written by another process is read at the next press.
+    RunResult written = tilewisectl({"defaults", "write", "TilewiseClipHorizontal", "-string",
+                                     R"([{"numerator":2,"denominator":3}])"},
+                                    env());
+    ASSERT_EQ(written.exitCode, 0) << written.err;
+    press("ctrl+alt+Left");
+    EXPECT_EQ(display.waitForFrame(w, Rect(0, 25, 960, 875)), Rect(0, 25, 960, 875));
+}
+
+TEST_F(TilewiseIntegrationTest, SecondStartOnTheSameDisplayIsRefused)
+{
+    startTilewise();
+    RunResult second = run({TILEWISE_PATH}, env());
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_NE(second.err.find("already running"), std::string::npos) << second.err;
+}
+
+TEST_F(TilewiseIntegrationTest, MalformedSettingsFileIsKeptAsideAndDefaultsServe)
+{
+    std::filesystem::create_directories(home + "/config/tilewise");
+    std::ofstream(home + "/config/tilewise/defaults.json") << "{ this is not json";
+    startTilewise();
+    std::optional<std::string> line = tilewise->readLine();
+    ASSERT_TRUE(line);
+    EXPECT_NE(line->find("defaults.json"), std::string::npos) << *line;
+
+    bool keptAside = false;
+    for (const auto& entry : std::filesystem::directory_iterator(home + "/config/tilewise")) {
+        if (entry.path().filename() != "defaults.json") {
+            std::ifstream in(entry.path());
+            std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            keptAside = keptAside || text == "{ this is not json";
+        }
+    }
+    EXPECT_TRUE(keptAside) << "the user's bad file is kept, untouched";
+
+    TestClientProcess client({"--window", "300,200,400,300"});
+    ASSERT_TRUE(client.ready());
+    xcb_window_t w = client.windows().front();
+    ASSERT_TRUE(display.activate(w));
+    press("ctrl+alt+f");
+    EXPECT_EQ(display.waitForFrame(w, Rect(0, 25, 1440, 875)), Rect(0, 25, 1440, 875));
+}
+
+} // namespace
+} // namespace tilewise
