@@ -2,7 +2,13 @@
 // (XTEST) reach the handler by id, grabs held by another client are refused,
 // and the grabs follow the physical key through a layout change and Num Lock.
 #include "platform/x11/x11_hot_keys.hpp"
+#include "platform/x11/x11_keyboard_layout.hpp"
 #include "platform/x11/x11_keycodes.hpp"
+
+// xcb's XKB header names a field `explicit`, a keyword in C++.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 
 #include <gtest/gtest.h>
 
@@ -57,6 +63,8 @@ protected:
         x_->setErrorReporter([this](const std::string& line) { unexpectedErrors_.push_back(line); });
         hotKeys_ = std::make_unique<X11HotKeys>(*x_);
         hotKeys_->setHandler([this](int id, bool pressed) { calls_.emplace_back(id, pressed); });
+        layout_ = X11KeyboardLayout::create(*x_, &error);
+        ASSERT_TRUE(layout_) << error;
     }
 
     void TearDown() override
@@ -101,12 +109,15 @@ protected:
 
     void drain()
     {
-        while (auto e = x_->nextEvent())
+        while (auto e = x_->nextEvent()) {
             hotKeys_->handleEvent(**e);
+            layout_->handleEvent(**e);
+        }
     }
 
     std::unique_ptr<X11Connection> x_;
     std::unique_ptr<X11HotKeys> hotKeys_;
+    std::unique_ptr<X11KeyboardLayout> layout_;
     std::vector<std::pair<int, bool>> calls_;
     std::vector<std::string> unexpectedErrors_;
 };
@@ -171,6 +182,7 @@ TEST_F(X11HotKeysTest, GrabsFollowThePhysicalKeyThroughALayoutChange)
     setLayout("dvorak");
     ASSERT_TRUE(pressAndDeliver("ctrl+alt+u", keyF));
     EXPECT_EQ(calls_, (Calls{{5, true}, {5, false}}));
+    EXPECT_EQ(layout_->translate(KeyboardLayout::Source::Current, keyF, 0), "u");
     // The grab was made again, not lost: another client still cannot take it.
     OtherClient other;
     EXPECT_FALSE(other.grab(keyF, X11HotKeys::xModifiers(controlOption)));
@@ -191,6 +203,56 @@ TEST_F(X11HotKeysTest, FiresWithNumLockOn)
     ASSERT_TRUE(pointer->mask & hotKeys_->numLockMask()) << "Num Lock did not come on";
     ASSERT_TRUE(pressAndDeliver("ctrl+alt+Left", keyLeft));
     EXPECT_EQ(calls_, (Calls{{6, true}, {6, false}}));
+}
+
+using Source = KeyboardLayout::Source;
+
+// This test verifies that the layout reads the server's keymap as it is now:
+// after each setxkbmap, without being made anew.
+TEST_F(X11HotKeysTest, LayoutFollowsTheServerKeymap)
+{
+    struct Restore {
+        ~Restore() { [[maybe_unused]] int r = std::system("setxkbmap us"); }
+    } restore;
+    setLayout("us");
+    EXPECT_EQ(layout_->translate(Source::Current, keyF, 0), "f");
+    EXPECT_EQ(layout_->translate(Source::Current, keyF, KeyboardLayout::shiftState), "F");
+    EXPECT_EQ(layout_->translate(Source::Current, 18, KeyboardLayout::shiftState), "!");
+    EXPECT_EQ(layout_->translate(Source::Current, 49, 0), " ");
+    // Keys without a character, and codes without a key.
+    EXPECT_EQ(layout_->translate(Source::Current, keyLeft, 0), std::nullopt);
+    EXPECT_EQ(layout_->translate(Source::Current, 63, 0), std::nullopt);
+
+    setLayout("dvorak");
+    EXPECT_EQ(layout_->translate(Source::Current, keyF, 0), "u");
+    EXPECT_EQ(layout_->translate(Source::AsciiCapable, keyF, 0), "u");
+    EXPECT_EQ(layout_->translate(Source::Current, 8, 0), "j"); // C
+}
+
+// This test verifies that a layout that cannot type ASCII sends the display
+// text to the group that can, and that switching groups is followed.
+TEST_F(X11HotKeysTest, LayoutFallsBackToTheAsciiCapableGroup)
+{
+    struct Restore {
+        ~Restore() { [[maybe_unused]] int r = std::system("setxkbmap us"); }
+    } restore;
+    setLayout("-layout ru,us");
+    ASSERT_EQ(layout_->group(), 0u);
+    EXPECT_EQ(layout_->translate(Source::Current, keyF, 0), "\xd0\xb0"); // Cyrillic a
+    EXPECT_EQ(layout_->translate(Source::AsciiCapable, keyF, 0), "f");
+
+    auto xkb = x_->xkbFirstEvent();
+    const std::uint64_t mark = x_->eventMark();
+    xcb_xkb_latch_lock_state(x_->xcb(), XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, XCB_XKB_GROUP_2, 0, 0, 0);
+    ASSERT_TRUE(x_->waitForEvent(
+        [xkb](const xcb_generic_event_t& e) {
+            return (e.response_type & 0x7f) == *xkb &&
+                   reinterpret_cast<const xcb_xkb_state_notify_event_t&>(e).xkbType == XCB_XKB_STATE_NOTIFY;
+        },
+        timeout, mark));
+    drain();
+    EXPECT_EQ(layout_->group(), 1u);
+    EXPECT_EQ(layout_->translate(Source::Current, keyF, 0), "f");
 }
 
 } // namespace
