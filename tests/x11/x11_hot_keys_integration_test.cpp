@@ -4,6 +4,7 @@
 #include "platform/x11/x11_hot_keys.hpp"
 #include "platform/x11/x11_keyboard_layout.hpp"
 #include "platform/x11/x11_keycodes.hpp"
+#include "platform/x11/x11_modifier_monitor.hpp"
 
 // xcb's XKB header names a field `explicit`, a keyword in C++.
 #define explicit explicit_
@@ -11,6 +12,7 @@
 #undef explicit
 
 #include <gtest/gtest.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <cstdlib>
 #include <string>
@@ -65,6 +67,8 @@ protected:
         hotKeys_->setHandler([this](int id, bool pressed) { calls_.emplace_back(id, pressed); });
         layout_ = X11KeyboardLayout::create(*x_, &error);
         ASSERT_TRUE(layout_) << error;
+        modifiers_ = std::make_unique<X11ModifierMonitor>(*x_, *layout_);
+        modifiers_->addMonitor([this](const ModifierEvent& e) { modifierEvents_.push_back(e); });
     }
 
     void TearDown() override
@@ -92,6 +96,24 @@ protected:
         return released;
     }
 
+    // Runs an xdotool command and waits for the XKB state change it causes.
+    void changeState(const std::string& command)
+    {
+        auto xkb = x_->xkbFirstEvent();
+        ASSERT_TRUE(xkb);
+        const std::uint64_t mark = x_->eventMark();
+        run("xdotool " + command);
+        ASSERT_TRUE(x_->waitForEvent(
+            [xkb](const xcb_generic_event_t& e) {
+                return (e.response_type & 0x7f) == *xkb &&
+                       reinterpret_cast<const xcb_xkb_state_notify_event_t&>(e).xkbType ==
+                           XCB_XKB_STATE_NOTIFY;
+            },
+            timeout, mark));
+        x_->sync();
+        drain();
+    }
+
     // Changes the layout and waits until the server says the keyboard changed.
     void setLayout(const std::string& layout)
     {
@@ -112,12 +134,15 @@ protected:
         while (auto e = x_->nextEvent()) {
             hotKeys_->handleEvent(**e);
             layout_->handleEvent(**e);
+            modifiers_->handleEvent(**e);
         }
     }
 
     std::unique_ptr<X11Connection> x_;
     std::unique_ptr<X11HotKeys> hotKeys_;
     std::unique_ptr<X11KeyboardLayout> layout_;
+    std::unique_ptr<X11ModifierMonitor> modifiers_;
+    std::vector<ModifierEvent> modifierEvents_;
     std::vector<std::pair<int, bool>> calls_;
     std::vector<std::string> unexpectedErrors_;
 };
@@ -253,6 +278,60 @@ TEST_F(X11HotKeysTest, LayoutFallsBackToTheAsciiCapableGroup)
     drain();
     EXPECT_EQ(layout_->group(), 1u);
     EXPECT_EQ(layout_->translate(Source::Current, keyF, 0), "f");
+}
+
+constexpr std::uint64_t shiftFlag = 1ull << 17;
+constexpr std::uint64_t controlFlag = 1ull << 18;
+constexpr std::uint64_t optionFlag = 1ull << 19;
+constexpr std::uint64_t functionFlag = 1ull << 23;
+
+// This test verifies that modifier keys pressed in no window of ours are
+// heard, with the key that changed and the flags that hold afterwards.
+TEST_F(X11HotKeysTest, ModifierChangesReachTheMonitor)
+{
+    struct Restore {
+        ~Restore() { [[maybe_unused]] int r = std::system("xdotool keyup Shift_L Control_L Alt_L"); }
+    } restore;
+    changeState("keydown Shift_L");
+    ASSERT_FALSE(modifierEvents_.empty());
+    EXPECT_EQ(modifierEvents_.back().keyCode, 56);
+    EXPECT_EQ(modifierEvents_.back().modifierFlags, shiftFlag);
+    changeState("keydown Control_L");
+    EXPECT_EQ(modifierEvents_.back().keyCode, 59);
+    EXPECT_EQ(modifierEvents_.back().modifierFlags, shiftFlag | controlFlag);
+    changeState("keydown Alt_L");
+    EXPECT_EQ(modifierEvents_.back().modifierFlags, shiftFlag | controlFlag | optionFlag);
+    changeState("keyup Shift_L Control_L Alt_L");
+    EXPECT_EQ(modifierEvents_.back().modifierFlags, 0u);
+    // A plain key changes no modifier and says nothing.
+    const std::size_t before = modifierEvents_.size();
+    run("xdotool key a");
+    x_->sync();
+    drain();
+    EXPECT_EQ(modifierEvents_.size(), before);
+}
+
+// This test verifies that a keymap with an XF86Fn key made a modifier gives
+// the Fn key's code and the Function flag while it is held.
+TEST_F(X11HotKeysTest, FnKeyOfTheKeymapIsReported)
+{
+    struct Restore {
+        ~Restore() { [[maybe_unused]] int r = std::system("xdotool keyup XF86Fn; setxkbmap us"); }
+    } restore;
+    auto xkb = x_->xkbFirstEvent();
+    const std::uint64_t mark = x_->eventMark();
+    run("xmodmap -e 'keycode 200 = XF86Fn' -e 'add mod3 = XF86Fn'");
+    ASSERT_TRUE(x_->waitForEvent(
+        [xkb](const xcb_generic_event_t& e) { return (e.response_type & 0x7f) == *xkb; }, timeout, mark));
+    x_->sync();
+    drain();
+    ASSERT_EQ(layout_->keyForKeysym(XKB_KEY_XF86Fn), 200);
+    changeState("keydown XF86Fn");
+    EXPECT_EQ(modifierEvents_.back().keyCode, 63);
+    EXPECT_EQ(modifierEvents_.back().modifierFlags, functionFlag);
+    changeState("keyup XF86Fn");
+    EXPECT_EQ(modifierEvents_.back().keyCode, 63);
+    EXPECT_EQ(modifierEvents_.back().modifierFlags, 0u);
 }
 
 } // namespace
