@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <sstream>
 
 extern char** environ;
 
@@ -139,6 +140,18 @@ RunResult tilewisectl(const std::vector<std::string>& args, const std::vector<st
     std::vector<std::string> withConfig{"XDG_CONFIG_HOME=" + configHome()};
     withConfig.insert(withConfig.end(), env.begin(), env.end());
     return run(argv, withConfig);
+}
+
+Rect primaryVisibleFrame()
+{
+    RunResult r = tilewisectl({"screens"});
+    std::istringstream in(r.out);
+    std::string name, word;
+    double fx, fy, fw, fh, vx, vy, vw, vh;
+    char c;
+    in >> name >> word >> c >> fx >> c >> fy >> c >> fw >> c >> fh >> c >> word >> c >> vx >> c >> vy >> c >> vw >>
+        c >> vh;
+    return Rect(vx, fh - (vy + vh), vw, vh);
 }
 
 Child::Child(const std::vector<std::string>& argv, const std::vector<std::string>& env)

@@ -29,6 +29,9 @@ RunResult run(const std::vector<std::string>& argv, const std::vector<std::strin
 // tilewisectl with a settings directory of the tests' own (configHome()).
 RunResult tilewisectl(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
 const std::string& configHome();
+// The first screen's visible frame in window space, as tilewisectl reports
+// it: window managers with a panel of their own take more than the dock.
+Rect primaryVisibleFrame();
 
 // A child that runs until the test is done with it.
 class Child {

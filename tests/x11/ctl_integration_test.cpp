@@ -35,20 +35,7 @@ protected:
         return name ? name : "";
     }
 
-    // The primary screen's visible frame in window space, as tilewisectl
-    // reports it: window managers with a panel of their own take more.
-    Rect visibleFrame()
-    {
-        RunResult r = tilewisectl({"screens"});
-        EXPECT_EQ(r.exitCode, 0) << r.err;
-        std::istringstream in(r.out);
-        std::string name, word;
-        double fx, fy, fw, fh, vx, vy, vw, vh;
-        char c;
-        in >> name >> word >> c >> fx >> c >> fy >> c >> fw >> c >> fh >> c >> word >> c >> vx >> c >> vy >> c >>
-            vw >> c >> vh;
-        return Rect(vx, fh - (vy + vh), vw, vh);
-    }
+    Rect visibleFrame() { return primaryVisibleFrame(); }
 
     // A window of the test client, focused.
     xcb_window_t newWindow(std::vector<std::string> args)
