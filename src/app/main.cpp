@@ -8,6 +8,8 @@
 #include "platform/poll_run_loop.hpp"
 #include "platform/x11/x11_connection.hpp"
 #include "platform/x11/x11_hot_keys.hpp"
+#include "platform/x11/x11_keyboard_layout.hpp"
+#include "platform/x11/x11_modifier_monitor.hpp"
 #include "platform/x11/x11_presence.hpp"
 #include "platform/x11/x11_window_access.hpp"
 #include "platform/alerts.hpp"
@@ -95,8 +97,19 @@ int main(int argc, char** argv)
     loop.quitOnSignals({SIGINT, SIGTERM});
     X11WindowAccess windows(*x);
     X11HotKeys hotKeys(*x);
-    MemoryKeyboardLayout keyboardLayout;
-    MemoryModifierMonitor modifiers;
+    // The keymap and modifier state come from XKB; a server without it
+    // still gets hot keys, with key text as on a US keyboard and no Fn tap.
+    std::unique_ptr<X11KeyboardLayout> xkbLayout = X11KeyboardLayout::create(*x, &error);
+    if (!xkbLayout)
+        std::cerr << "tilewise: " << error << "; key names are shown as on a US keyboard\n";
+    MemoryKeyboardLayout usLayout;
+    usLayout.loadUs();
+    const KeyboardLayout& keyboardLayout = xkbLayout ? static_cast<const KeyboardLayout&>(*xkbLayout) : usLayout;
+    std::unique_ptr<X11ModifierMonitor> xkbModifiers;
+    MemoryModifierMonitor noModifiers;
+    if (xkbLayout)
+        xkbModifiers = std::make_unique<X11ModifierMonitor>(*x, *xkbLayout);
+    ModifierMonitor& modifiers = xkbModifiers ? static_cast<ModifierMonitor&>(*xkbModifiers) : noModifiers;
     ConsoleAlerts alerts;
     std::unique_ptr<FileDefaultsStore> store = FileDefaultsStore::fromEnvironment();
     std::unique_ptr<LaunchAtLogin> loginItem = LaunchAtLogin::fromEnvironment();
@@ -122,8 +135,15 @@ int main(int argc, char** argv)
     // Events may wait in the connection's queue without waking poll (they
     // were read while a request waited for its reply), so every turn drains.
     auto drain = [&] {
-        while (std::optional<XEvent> event = x->nextEvent())
+        while (std::optional<XEvent> event = x->nextEvent()) {
+            // The layout first: a new keymap is read before the grabs are
+            // made again for it.
+            if (xkbLayout)
+                xkbLayout->handleEvent(**event);
+            if (xkbModifiers)
+                xkbModifiers->handleEvent(**event);
             hotKeys.handleEvent(**event);
+        }
         if (!x->ok()) {
             std::cerr << "tilewise: the connection to display " << display << " was lost\n";
             loop.quit();

@@ -2,6 +2,7 @@
 #include "cli/ctl.hpp"
 
 #include "platform/x11/x11_connection.hpp"
+#include "platform/x11/x11_keyboard_layout.hpp"
 #include "platform/x11/x11_window_access.hpp"
 #include "platform/memory/memory_keyboard_layout.hpp"
 #include "settings/file_defaults_store.hpp"
@@ -15,9 +16,10 @@ int main(int argc, char** argv)
 
     std::unique_ptr<X11Connection> connection;
     std::unique_ptr<X11WindowAccess> access;
-    // A US layout until the display's own keymap is read.
-    MemoryKeyboardLayout layout;
-    layout.loadUs();
+    // The display's keymap; a US layout where the server has no XKB.
+    std::unique_ptr<X11KeyboardLayout> xkbLayout;
+    MemoryKeyboardLayout usLayout;
+    usLayout.loadUs();
     // The user's settings, as the running program reads them.
     std::unique_ptr<FileDefaultsStore> store = FileDefaultsStore::fromEnvironment();
 
@@ -39,7 +41,9 @@ int main(int argc, char** argv)
         }
         access = std::make_unique<X11WindowAccess>(*connection);
         platform.access = access.get();
-        platform.keyboardLayout = &layout;
+        std::string noXkb;
+        xkbLayout = X11KeyboardLayout::create(*connection, &noXkb);
+        platform.keyboardLayout = xkbLayout ? static_cast<const KeyboardLayout*>(xkbLayout.get()) : &usLayout;
         return int(ctlOk);
     };
 

@@ -222,6 +222,22 @@ TEST_F(CtlIntegrationTest, NextScreenKeepsRelativePlaceAndSize)
     EXPECT_EQ(display.waitForFrame(w, onA), onA);
 }
 
+TEST_F(CtlIntegrationTest, ShortcutsAreShownWithTheKeysOfTheCurrentLayout)
+{
+    RunResult us = tilewisectl({"shortcuts"});
+    ASSERT_EQ(us.exitCode, 0) << us.err;
+    EXPECT_NE(us.out.find("\nmaxmize \u2303\u2325F\n"), std::string::npos) << us.out;
+    EXPECT_EQ(us.out.rfind("clipLeft \u2303\u2325\u2190\n", 0), 0u) << us.out;
+
+    ASSERT_EQ(run({"setxkbmap", "dvorak"}).exitCode, 0);
+    struct Restore {
+        ~Restore() { run({"setxkbmap", "us"}); }
+    } restore;
+    // The key at F's place types U on this layout.
+    RunResult dvorak = tilewisectl({"shortcuts"});
+    EXPECT_NE(dvorak.out.find("\nmaxmize \u2303\u2325U\n"), std::string::npos) << dvorak.out;
+}
+
 TEST_F(CtlIntegrationTest, ErrorsAreOneLineWithTheirExitCodes)
 {
     RunResult unknown = tilewisectl({"perform", "Sideways"});

@@ -244,8 +244,9 @@ TEST_F(X11HotKeysTest, LayoutFollowsTheServerKeymap)
     EXPECT_EQ(layout_->translate(Source::Current, keyF, KeyboardLayout::shiftState), "F");
     EXPECT_EQ(layout_->translate(Source::Current, 18, KeyboardLayout::shiftState), "!");
     EXPECT_EQ(layout_->translate(Source::Current, 49, 0), " ");
-    // Keys without a character, and codes without a key.
-    EXPECT_EQ(layout_->translate(Source::Current, keyLeft, 0), std::nullopt);
+    // Arrows show as arrows; keys without a character, and codes without a
+    // key, have no text.
+    EXPECT_EQ(layout_->translate(Source::Current, keyLeft, 0), "\u2190");
     EXPECT_EQ(layout_->translate(Source::Current, 63, 0), std::nullopt);
 
     setLayout("dvorak");

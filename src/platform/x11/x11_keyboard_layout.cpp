@@ -136,8 +136,22 @@ std::optional<std::string> X11KeyboardLayout::text(std::uint32_t group, std::uin
     xkb_state_update_mask(state.get(), mods, 0, 0, 0, 0, group);
     char buffer[64];
     int length = xkb_state_key_get_utf8(state.get(), xKey, buffer, sizeof buffer);
-    if (length <= 0 || std::size_t(length) >= sizeof buffer)
-        return std::nullopt;
+    if (length <= 0 || std::size_t(length) >= sizeof buffer) {
+        // Arrow keys type nothing; show them as arrows rather than as a
+        // key without text.
+        switch (xkb_state_key_get_one_sym(state.get(), xKey)) {
+        case XKB_KEY_Left:
+            return "\u2190";
+        case XKB_KEY_Up:
+            return "\u2191";
+        case XKB_KEY_Right:
+            return "\u2192";
+        case XKB_KEY_Down:
+            return "\u2193";
+        default:
+            return std::nullopt;
+        }
+    }
     return std::string(buffer, std::size_t(length));
 }
 
