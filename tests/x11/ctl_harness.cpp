@@ -357,6 +357,22 @@ bool Display::waitForRootProperty(const char* name, bool present, std::chrono::m
     return true;
 }
 
+bool Display::grabKey(std::uint8_t keycode, std::uint16_t modifiers)
+{
+    xcb_void_cookie_t c = xcb_grab_key_checked(conn_, 1, root_, modifiers, keycode, XCB_GRAB_MODE_ASYNC,
+                                               XCB_GRAB_MODE_ASYNC);
+    xcb_generic_error_t* e = xcb_request_check(conn_, c);
+    free(e);
+    return e == nullptr;
+}
+
+std::uint8_t Display::keycodeOf(const char* keyName)
+{
+    // xmodmap's table is the server's: no keysym headers needed here.
+    RunResult r = run({"sh", "-c", std::string("xmodmap -pke | awk '$4 == \"") + keyName + "\" { print $2; exit }'"});
+    return static_cast<std::uint8_t>(std::atoi(r.out.c_str()));
+}
+
 bool Display::activate(xcb_window_t client, std::chrono::milliseconds timeout)
 {
     xcb_client_message_event_t msg{};

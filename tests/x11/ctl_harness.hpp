@@ -85,6 +85,10 @@ public:
     // Asks the window manager to focus the window and waits until it has.
     bool activate(xcb_window_t client, std::chrono::milliseconds timeout = kWait);
     xcb_window_t activeWindow();
+    // Grabs a key combination on the root for this connection (as another
+    // program would); false when the server refuses.
+    bool grabKey(std::uint8_t keycode, std::uint16_t modifiers);
+    std::uint8_t keycodeOf(const char* keyName);
     // Waits until the root's property `name` exists (or, with `present`
     // false, is gone).
     bool waitForRootProperty(const char* name, bool present = true, std::chrono::milliseconds timeout = kWait);

@@ -121,5 +121,39 @@ TEST_F(TilewiseIntegrationTest, MalformedSettingsFileIsKeptAsideAndDefaultsServe
     EXPECT_EQ(display.waitForFrame(w, visible), visible);
 }
 
+TEST_F(TilewiseIntegrationTest, ShortcutHeldByAnotherProgramIsReported)
+{
+    // Control-Alt-Left, as another program would hold it first.
+    std::uint8_t left = display.keycodeOf("Left");
+    ASSERT_NE(left, 0);
+    ASSERT_TRUE(display.grabKey(left, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1));
+    startTilewise();
+    bool reported = false;
+    while (std::optional<std::string> line = tilewise->readLine()) {
+        if (line->rfind("Failed to register the shortcut clipLeft \u2303\u2325\u2190", 0) == 0) {
+            reported = true;
+            break;
+        }
+    }
+    EXPECT_TRUE(reported);
+}
+
+TEST_F(TilewiseIntegrationTest, AutostartEntryFollowsTheSetting)
+{
+    const std::string entry = home + "/config/autostart/tilewise.desktop";
+    ASSERT_EQ(tilewisectl({"defaults", "write", "TilewiseLaunchAtLogin", "-bool", "true"}, env()).exitCode, 0);
+    startTilewise();
+    EXPECT_TRUE(std::filesystem::exists(entry));
+    std::ifstream in(entry);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find(std::string("Exec=\"") + TILEWISE_PATH + "\""), std::string::npos) << text;
+    EXPECT_EQ(tilewise->terminate(), 0);
+    ASSERT_TRUE(display.waitForRootProperty("_TILEWISE_RUNNING", false));
+
+    ASSERT_EQ(tilewisectl({"defaults", "write", "TilewiseLaunchAtLogin", "-bool", "false"}, env()).exitCode, 0);
+    startTilewise();
+    EXPECT_FALSE(std::filesystem::exists(entry));
+}
+
 } // namespace
 } // namespace tilewise
