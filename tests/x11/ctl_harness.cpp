@@ -298,6 +298,18 @@ std::optional<Rect> Display::waitForFrame(xcb_window_t client, const Rect& expec
     return frame;
 }
 
+std::optional<Rect> Display::waitForFrameChange(xcb_window_t client, const Rect& from,
+                                                std::chrono::milliseconds timeout)
+{
+    uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(conn_, client, XCB_CW_EVENT_MASK, &mask);
+    auto deadline = Clock::now() + timeout;
+    std::optional<Rect> frame = outerFrame(client);
+    while (frame == from && waitForEvent(deadline))
+        frame = outerFrame(client);
+    return frame;
+}
+
 xcb_window_t Display::activeWindow()
 {
     auto cookie = xcb_get_property(conn_, 0, root_, activeWindow_, XCB_ATOM_WINDOW, 0, 1);

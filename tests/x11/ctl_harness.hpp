@@ -82,6 +82,9 @@ public:
     // returns the last frame seen.
     std::optional<Rect> waitForFrame(xcb_window_t client, const Rect& expected,
                                      std::chrono::milliseconds timeout = kWait);
+    // Waits until the outer frame is other than `from`, and returns it.
+    std::optional<Rect> waitForFrameChange(xcb_window_t client, const Rect& from,
+                                           std::chrono::milliseconds timeout = kWait);
     // Asks the window manager to focus the window and waits until it has.
     bool activate(xcb_window_t client, std::chrono::milliseconds timeout = kWait);
     xcb_window_t activeWindow();

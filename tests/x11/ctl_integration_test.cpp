@@ -146,7 +146,7 @@ TEST_F(CtlIntegrationTest, MovesStopAtTheEdgesAndCornersUseTheVisibleFrame)
     expectAt(1440 - ww, top);
     perform("MoveRightward"); // then only 30 points would stay on screen,
     // but a window manager may keep more of it in view.
-    std::optional<Rect> parked = display.waitForFrame(w, Rect(1410, top, ww, wh));
+    std::optional<Rect> parked = display.waitForFrameChange(w, Rect(1440 - ww, top, ww, wh));
     ASSERT_TRUE(parked);
     EXPECT_GT(parked->x(), 1440 - ww);
     EXPECT_LE(parked->x(), 1410);
