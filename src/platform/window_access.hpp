@@ -57,8 +57,9 @@ public:
     virtual Point position(const WindowElement& w) = 0;
     // (0, 0) when the read fails.
     virtual Size size(const WindowElement& w) = 0;
-    // Position first, then size.
-    Rect frame(const WindowElement& w);
+    // Position first, then size. A platform that reads both at once may
+    // answer in one read; the result must equal the two reads.
+    virtual Rect frame(const WindowElement& w);
 
     // Writes floor(x), floor(y). Not retried; read back to learn the result.
     void setPosition(const WindowElement& w, Point p);

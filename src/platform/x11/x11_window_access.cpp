@@ -290,6 +290,12 @@ Size X11WindowAccess::size(const WindowElement& w)
     return f ? f->size : Size{};
 }
 
+Rect X11WindowAccess::frame(const WindowElement& w)
+{
+    std::optional<Rect> f = readFrame(w);
+    return f ? *f : Rect{};
+}
+
 std::optional<Pid> X11WindowAccess::processId(const WindowElement& w)
 {
     auto window = windowOf(w);

@@ -28,6 +28,8 @@ public:
     std::optional<WindowElement> focusedWindow() override;
     Point position(const WindowElement& w) override;
     Size size(const WindowElement& w) override;
+    // One read of the outer frame instead of one for each half.
+    Rect frame(const WindowElement& w) override;
     std::optional<Pid> processId(const WindowElement& w) override;
     std::vector<WindowInfo> windowList() override;
     std::vector<Screen> screens() override;
