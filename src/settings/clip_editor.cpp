@@ -1,20 +1,15 @@
 #include "settings/clip_editor.hpp"
 
+#include "platform/diagnostics.hpp"
 #include "platform/run_loop.hpp"
 #include "settings/defaults_store.hpp"
 #include "settings/json_array.hpp"
 
 #include <algorithm>
-#include <iostream>
 
 namespace tilewise {
 
-ClipEditor::ClipEditor(DefaultsStore& store, RunLoop& runLoop) : ClipEditor(store, runLoop, std::cout)
-{
-}
-
-ClipEditor::ClipEditor(DefaultsStore& store, RunLoop& runLoop, std::ostream& out)
-    : store_(store), runLoop_(runLoop), out_(out)
+ClipEditor::ClipEditor(DefaultsStore& store, RunLoop& runLoop) : store_(store), runLoop_(runLoop)
 {
 }
 
@@ -131,10 +126,10 @@ void ClipEditor::answerDelete(const std::string& screenName, DeleteAnswer answer
         return;
     }
     case DeleteAnswer::cancel:
-        out_ << "cancel" << std::endl;
+        diag::line("cancel");
         return;
     case DeleteAnswer::closed:
-        out_ << "do nothing" << std::endl;
+        diag::line("do nothing");
         return;
     }
 }

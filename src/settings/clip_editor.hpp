@@ -61,9 +61,8 @@ public:
     };
     enum class DeleteAnswer { confirm, cancel, closed };
 
-    // Lines "cancel" and "do nothing" go to `out`.
+    // Lines "cancel" and "do nothing" go to the diagnostics' output.
     ClipEditor(DefaultsStore& store, RunLoop& runLoop);
-    ClipEditor(DefaultsStore& store, RunLoop& runLoop, std::ostream& out);
 
     // The row's list as read now (a default list when the stored text does
     // not decode); empty for a configuration that no longer exists.
@@ -93,7 +92,6 @@ private:
 
     DefaultsStore& store_;
     RunLoop& runLoop_;
-    std::ostream& out_;
 };
 
 // The clip picker's warning: shown while the denominator is smaller than

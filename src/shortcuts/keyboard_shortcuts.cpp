@@ -1,11 +1,11 @@
 #include "shortcuts/keyboard_shortcuts.hpp"
 
+#include "platform/diagnostics.hpp"
 #include "settings/defaults_store.hpp"
 #include "shortcuts/key_text.hpp"
 
 #include <nlohmann/json.hpp>
 
-#include <iostream>
 #include <limits>
 
 namespace tilewise {
@@ -242,8 +242,8 @@ void KeyboardShortcuts::registerShortcut(const Shortcut& s, const Name& forName)
     }
     if (!registrar_.registerHotKey(id, s.carbonKeyCode, s.carbonModifiers)) {
         // Without this line a user cannot learn why the shortcut never fires.
-        std::cout << "Failed to register the shortcut " << forName.rawValue << " " << displayText(s)
-                  << ": the combination is taken by another program" << std::endl;
+        diag::problem("Failed to register the shortcut " + forName.rawValue + " " + displayText(s) +
+                      ": the combination is taken by another program");
         return;
     }
     hotKeys_[id] = HotKey{s, id, true};

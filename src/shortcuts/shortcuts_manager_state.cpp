@@ -1,9 +1,8 @@
 #include "shortcuts/shortcuts_manager_state.hpp"
 
+#include "platform/diagnostics.hpp"
 #include "settings/defaults_store.hpp"
 #include "shortcuts/key_text.hpp"
-
-#include <iostream>
 
 namespace tilewise {
 
@@ -73,7 +72,7 @@ ShortcutsManagerState::ShortcutsManagerState(KeyboardShortcuts& shortcuts, Defau
         if (openPanel_)
             openPanel_();
         else
-            std::cout << "launchQuickAction: the quick action panel is not available yet" << std::endl;
+            diag::problem("launchQuickAction: the quick action panel is not available yet");
     });
     // One global source sees every modifier change here, whichever window has
     // the focus, so a second monitor would count each change twice.

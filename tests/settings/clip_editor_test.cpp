@@ -3,6 +3,7 @@
 // configurations, and the clip picker's warning.
 #include "settings/clip_editor.hpp"
 
+#include "platform/diagnostics.hpp"
 #include "platform/memory/manual_run_loop.hpp"
 #include "settings/json_array.hpp"
 #include "settings/memory_defaults_store.hpp"
@@ -22,8 +23,9 @@ class ClipEditorTest : public ::testing::Test {
 protected:
     MemoryDefaultsStore store;
     ManualRunLoop loop;
-    std::ostringstream out;
-    ClipEditor editor{store, loop, out};
+    std::ostringstream out, err;
+    diag::Capture capture{out, err};
+    ClipEditor editor{store, loop};
 };
 
 TEST_F(ClipEditorTest, AddKeepsTheListSortedLargestFirst)
@@ -153,7 +155,7 @@ TEST_F(ClipEditorTest, DeletingAScreenConfigurationAsksAndActsOnALaterTurn)
 TEST_F(ClipEditorTest, DeleteRunsEvenWhenTheEditorIsGone)
 {
     {
-        ClipEditor page(store, loop, out);
+        ClipEditor page(store, loop);
         page.createScreenConfiguration("A");
         page.answerDelete("A", ClipEditor::DeleteAnswer::confirm);
     }

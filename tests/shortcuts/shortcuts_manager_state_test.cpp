@@ -2,6 +2,7 @@
 // which operation each default combination performs, the exact-centre
 // setting read at the press, the quick action shortcut, and the Fn double
 // tap timed on the fake clock.
+#include "platform/diagnostics.hpp"
 #include "platform/memory/manual_run_loop.hpp"
 #include "platform/memory/memory_hot_key_registrar.hpp"
 #include "platform/memory/memory_keyboard_layout.hpp"
@@ -14,6 +15,7 @@
 
 #include <memory>
 #include <set>
+#include <sstream>
 
 namespace tilewise {
 namespace {
@@ -118,10 +120,12 @@ TEST_F(ShortcutsManagerStateTest, QuickActionShortcutSaysThePanelIsMissingOrOpen
     EXPECT_EQ(service->shortcut(launch), std::nullopt);
     service->setShortcut(launch, Shortcut(Key::space, controlOption));
 
-    testing::internal::CaptureStdout();
-    press(Key::space);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "launchQuickAction: the quick action panel is not available yet\n");
+    std::ostringstream out, err;
+    {
+        diag::Capture capture(out, err);
+        press(Key::space);
+    }
+    EXPECT_EQ(err.str(), "tilewise: launchQuickAction: the quick action panel is not available yet\n");
 
     int opened = 0;
     start([&] { ++opened; });

@@ -1,5 +1,6 @@
 #include "platform/x11/x11_hot_keys.hpp"
 
+#include "platform/diagnostics.hpp"
 #include "platform/x11/x11_keycodes.hpp"
 
 // xcb's XKB header names a field `explicit`, a keyword in C++.
@@ -197,9 +198,12 @@ void X11HotKeys::followMappingChange()
         auto g = grabFor(hotKey.carbonKeyCode, hotKey.carbonModifiers);
         hotKey.grab = g.value_or(Grab{});
         if (g && !grab(hotKey.grab))
-            std::printf("Hot key %d could not be grabbed again after a keyboard change\n", id);
+            diag::problemOnce("regrab " + std::to_string(hotKey.carbonKeyCode) + " " +
+                                  std::to_string(hotKey.carbonModifiers),
+                              "a shortcut (key code " + std::to_string(hotKey.carbonKeyCode) +
+                                  ") could not be grabbed again after a keyboard change: another "
+                                  "program holds it");
     }
-    std::fflush(stdout);
 }
 
 bool X11HotKeys::handleEvent(const xcb_generic_event_t& event)
