@@ -1,5 +1,6 @@
 // The per-user defaults store kept in one JSON file, shared with other
-// processes of the same user (tilewisectl writes while tilewise runs).
+// processes of the same user (tilewisectl writes while tilewise runs) and
+// with the user's own editor.
 #pragma once
 
 #include "settings/defaults_store.hpp"
@@ -7,20 +8,42 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
-#include <iosfwd>
 #include <map>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace tilewise {
+
+// The file's text, decoded. Every member is kept (a write must never drop
+// what this program does not understand); only booleans and strings are
+// settings.
+struct ParsedDefaults {
+    nlohmann::json members = nlohmann::json::object();
+    std::map<std::string, DefaultsValue> values;
+    // Members holding anything but a boolean or a string.
+    std::vector<std::string> ignoredKeys;
+};
+
+// Nesting deeper than this is refused while parsing, so no recursion ever
+// runs on a hostile file.
+inline constexpr int maxDefaultsDepth = 64;
+
+// None, with the reason in `why`, when the text is not a JSON object or is
+// nested too deep.
+std::optional<ParsedDefaults> parseDefaultsText(std::string_view text, std::string* why = nullptr);
+// One member per line, values compact: the size grows with the content only.
+std::string serializeDefaults(const nlohmann::json& members);
 
 class FileDefaultsStore : public DefaultsStore {
 public:
     static constexpr const char* fileName = "defaults.json";
 
     // `directory` holds defaults.json; it is created at the first write.
-    // Problems are reported as one line each on `out`.
+    // Problems are reported through the diagnostics, once each.
     explicit FileDefaultsStore(std::filesystem::path directory);
-    FileDefaultsStore(std::filesystem::path directory, std::ostream& out);
+    ~FileDefaultsStore() override;
 
     // $XDG_CONFIG_HOME/tilewise, or ~/.config/tilewise when it is unset or
     // not absolute (as the base directory rules require).
@@ -28,39 +51,31 @@ public:
     static std::unique_ptr<FileDefaultsStore> fromEnvironment();
 
     std::optional<DefaultsValue> value(const std::string& key) const override;
-    void set(const std::string& key, const DefaultsValue& value) override;
-    void remove(const std::string& key) override;
+    bool set(const std::string& key, const DefaultsValue& value) override;
+    bool remove(const std::string& key) override;
+    std::map<std::string, DefaultsValue> allValues() const override;
+    void beginBatch() override;
+    bool endBatch() override;
 
     const std::filesystem::path& path() const { return path_; }
-    // Every key that holds a boolean, number or string.
-    std::map<std::string, DefaultsValue> all() const;
-    std::map<std::string, DefaultsValue> allValues() const override { return all(); }
+
+    // False while the file exists but cannot be read (permissions, I/O
+    // error): values then come from memory, and writes are refused.
+    bool readable() const;
+
+    // For a run loop: a descriptor that becomes readable when the file may
+    // have changed; call handleChanges() then. Once it has been taken, reads
+    // are served from memory and touch no file. -1 when change
+    // notifications are not available (reads then look at the file).
+    int changeFd();
+    // Reloads what changed and tells the change observers.
+    void handleChanges();
 
 private:
-    struct FileStamp {
-        bool exists = false;
-        unsigned long long device = 0, inode = 0;
-        long long size = 0, mtimeNs = 0;
-        friend bool operator==(const FileStamp&, const FileStamp&) = default;
-    };
-
-    FileStamp currentStamp() const;
-    // Re-reads the file when another writer replaced it since the last read.
-    void refresh() const;
-    void load(const FileStamp& stamp) const;
-    void moveAside(const std::string& reason) const;
-    void write();
-
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
     std::filesystem::path directory_;
     std::filesystem::path path_;
-    std::ostream& out_;
-    // Members of any JSON type are kept so that a write never drops keys
-    // this program does not understand.
-    mutable nlohmann::json values_ = nlohmann::json::object();
-    mutable FileStamp stamp_;
-    mutable bool loaded_ = false;
-    // The unparsable file could not be moved aside: writing would destroy it.
-    mutable bool badFileInPlace_ = false;
 };
 
 } // namespace tilewise

@@ -1,10 +1,10 @@
 #include "settings/launch_at_login.hpp"
 
+#include "platform/diagnostics.hpp"
 #include "settings/atomic_file.hpp"
 
 #include <cstdlib>
 #include <fstream>
-#include <iostream>
 
 namespace tilewise {
 
@@ -47,12 +47,7 @@ std::string quoteDesktopExecArgument(std::string_view argument)
 }
 
 LaunchAtLogin::LaunchAtLogin(fs::path autostartDirectory, fs::path executable)
-    : LaunchAtLogin(std::move(autostartDirectory), std::move(executable), std::cout)
-{
-}
-
-LaunchAtLogin::LaunchAtLogin(fs::path autostartDirectory, fs::path executable, std::ostream& out)
-    : directory_(std::move(autostartDirectory)), executable_(std::move(executable)), out_(out)
+    : directory_(std::move(autostartDirectory)), executable_(std::move(executable))
 {
 }
 
@@ -177,8 +172,8 @@ void LaunchAtLogin::setEnabled(bool enabled)
     std::string reason;
     bool ok = enabled ? writeEntry(reason) : removeEntry(reason);
     if (!ok)
-        out_ << "Failed to " << (enabled ? "enable" : "disable") << " launch at login: " << reason
-             << std::endl;
+        diag::problem(std::string("Failed to ") + (enabled ? "enable" : "disable") +
+                      " launch at login: " + reason);
     for (const auto& o : valueObservers_)
         o(enabled);
 }

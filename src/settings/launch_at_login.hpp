@@ -18,10 +18,8 @@ public:
     static constexpr const char* entryFileName = "tilewise.desktop";
 
     // `autostartDirectory` holds the entry; `executable` is the absolute
-    // path the entry starts. Failures are reported on `out`.
+    // path the entry starts. Failures are reported as problems.
     LaunchAtLogin(std::filesystem::path autostartDirectory, std::filesystem::path executable);
-    LaunchAtLogin(std::filesystem::path autostartDirectory, std::filesystem::path executable,
-                  std::ostream& out);
 
     // $XDG_CONFIG_HOME/autostart, or ~/.config/autostart.
     static std::filesystem::path defaultAutostartDirectory();
@@ -52,7 +50,6 @@ private:
 
     std::filesystem::path directory_;
     std::filesystem::path executable_;
-    std::ostream& out_;
     std::vector<std::function<void()>> willChange_;
     std::vector<std::function<void(bool)>> valueObservers_;
 };

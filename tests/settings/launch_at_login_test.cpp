@@ -3,7 +3,7 @@
 // setting, and the login item following Storage's flag.
 #include "settings/launch_at_login.hpp"
 
-#include "platform/memory/manual_run_loop.hpp"
+#include "platform/diagnostics.hpp"
 #include "platform/memory/memory_alerts.hpp"
 #include "settings/memory_defaults_store.hpp"
 #include "settings/storage.hpp"
@@ -50,12 +50,13 @@ protected:
     }
 
     fs::path root_;
-    std::ostringstream out_;
+    std::ostringstream out_, err_;
+    diag::Capture capture_{out_, err_};
 };
 
 TEST_F(LaunchAtLoginTest, EnableWritesAnEntryThatReadsBackAndDisableRemovesIt)
 {
-    LaunchAtLogin login(root_ / "autostart", "/opt/tile wise/bin/tilewise", out_);
+    LaunchAtLogin login(root_ / "autostart", "/opt/tile wise/bin/tilewise");
     EXPECT_FALSE(login.isEnabled());
     login.setEnabled(true);
     EXPECT_TRUE(login.isEnabled());
@@ -65,7 +66,7 @@ TEST_F(LaunchAtLoginTest, EnableWritesAnEntryThatReadsBackAndDisableRemovesIt)
     EXPECT_NE(text.find("\nType=Application\n"), std::string::npos);
 
     // An entry for another binary is not ours to call enabled.
-    LaunchAtLogin moved(root_ / "autostart", "/usr/local/bin/tilewise", out_);
+    LaunchAtLogin moved(root_ / "autostart", "/usr/local/bin/tilewise");
     EXPECT_FALSE(moved.isEnabled());
 
     login.setEnabled(false);
@@ -73,12 +74,12 @@ TEST_F(LaunchAtLoginTest, EnableWritesAnEntryThatReadsBackAndDisableRemovesIt)
     EXPECT_FALSE(fs::exists(root_ / "autostart" / "tilewise.desktop"));
     // Disabling when nothing is registered is not a failure.
     login.setEnabled(false);
-    EXPECT_EQ(out_.str(), "");
+    EXPECT_EQ(out_.str() + err_.str(), "");
 }
 
 TEST_F(LaunchAtLoginTest, EnablingTwiceRewritesAHiddenOrEditedEntry)
 {
-    LaunchAtLogin login(root_, "/usr/bin/tilewise", out_);
+    LaunchAtLogin login(root_, "/usr/bin/tilewise");
     login.setEnabled(true);
     std::ofstream(root_ / "tilewise.desktop", std::ios::app) << "Hidden=true\n";
     EXPECT_FALSE(login.isEnabled());
@@ -91,35 +92,35 @@ TEST_F(LaunchAtLoginTest, EnablingTwiceRewritesAHiddenOrEditedEntry)
     EXPECT_TRUE(login.isEnabled());
     std::ofstream(root_ / "tilewise.desktop") << "[Desktop Entry]\nExec=/usr/bin/tilewise\n";
     EXPECT_FALSE(login.isEnabled());
-    EXPECT_EQ(out_.str(), "");
+    EXPECT_EQ(out_.str() + err_.str(), "");
 }
 
 TEST_F(LaunchAtLoginTest, FailuresAreReportedInOneLine)
 {
     std::ofstream(root_ / "plain") << "";
-    LaunchAtLogin cannotCreate(root_ / "plain" / "autostart", "/usr/bin/tilewise", out_);
+    LaunchAtLogin cannotCreate(root_ / "plain" / "autostart", "/usr/bin/tilewise");
     cannotCreate.setEnabled(true);
-    EXPECT_EQ(out_.str().rfind("Failed to enable launch at login: ", 0), 0u) << out_.str();
-    const std::string report = out_.str();
+    EXPECT_EQ(err_.str().rfind("tilewise: Failed to enable launch at login: ", 0), 0u) << err_.str();
+    const std::string report = err_.str();
     EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 1);
 
     // A directory under the entry's name cannot be removed as a file.
-    out_.str("");
+    err_.str("");
     fs::create_directories(root_ / "dir" / "tilewise.desktop" / "x");
-    LaunchAtLogin cannotRemove(root_ / "dir", "/usr/bin/tilewise", out_);
+    LaunchAtLogin cannotRemove(root_ / "dir", "/usr/bin/tilewise");
     cannotRemove.setEnabled(false);
-    EXPECT_EQ(out_.str().rfind("Failed to disable launch at login: ", 0), 0u) << out_.str();
+    EXPECT_EQ(err_.str().rfind("tilewise: Failed to disable launch at login: ", 0), 0u) << err_.str();
 
-    out_.str("");
-    LaunchAtLogin unknownBinary(root_, "", out_);
+    err_.str("");
+    LaunchAtLogin unknownBinary(root_, "");
     unknownBinary.setEnabled(true);
-    EXPECT_EQ(out_.str().rfind("Failed to enable launch at login: ", 0), 0u);
+    EXPECT_EQ(err_.str().rfind("tilewise: Failed to enable launch at login: ", 0), 0u);
     EXPECT_FALSE(fs::exists(root_ / "tilewise.desktop"));
 }
 
 TEST_F(LaunchAtLoginTest, ObserversHearBeforeAndAfterEachSet)
 {
-    LaunchAtLogin login(root_, "/usr/bin/tilewise", out_);
+    LaunchAtLogin login(root_, "/usr/bin/tilewise");
     std::vector<std::string> events;
     login.addWillChangeObserver([&] { events.push_back(login.isEnabled() ? "will:on" : "will:off"); });
     login.addValueObserver([&](bool v) { events.push_back(v ? "set:on" : "set:off"); });
@@ -130,27 +131,26 @@ TEST_F(LaunchAtLoginTest, ObserversHearBeforeAndAfterEachSet)
 
 TEST_F(LaunchAtLoginTest, FollowsTheStoredFlagThroughStorage)
 {
-    LaunchAtLogin login(root_, "/usr/bin/tilewise", out_);
+    LaunchAtLogin login(root_, "/usr/bin/tilewise");
     login.setEnabled(true);
     MemoryDefaultsStore store;
-    ManualRunLoop loop;
     MemoryAlerts alerts;
     StorageHooks hooks;
     hooks.setLaunchAtLogin = [&](bool v) { login.setEnabled(v); };
 
     // The flag is false: the existing entry goes at start.
-    auto storage = std::make_unique<Storage>(store, loop, alerts, hooks);
+    auto storage = std::make_unique<Storage>(store, alerts, hooks);
     EXPECT_FALSE(login.isEnabled());
     storage->setLaunchAtLogin(true);
     EXPECT_TRUE(login.isEnabled());
 
     // A failing registration leaves the setting on.
-    LaunchAtLogin broken(root_ / "tilewise.desktop" / "sub", "/usr/bin/tilewise", out_);
+    LaunchAtLogin broken(root_ / "tilewise.desktop" / "sub", "/usr/bin/tilewise");
     hooks.setLaunchAtLogin = [&](bool v) { broken.setEnabled(v); };
-    storage = std::make_unique<Storage>(store, loop, alerts, hooks);
+    storage = std::make_unique<Storage>(store, alerts, hooks);
     EXPECT_TRUE(storage->launchAtLogin());
     EXPECT_EQ(store.value(settings_keys::launchAtLogin), DefaultsValue(true));
-    EXPECT_EQ(out_.str().rfind("Failed to enable launch at login: ", 0), 0u) << out_.str();
+    EXPECT_EQ(err_.str().rfind("tilewise: Failed to enable launch at login: ", 0), 0u) << err_.str();
 }
 
 } // namespace
