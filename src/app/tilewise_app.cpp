@@ -1,12 +1,13 @@
 #include "app/tilewise_app.hpp"
 
-#include <iostream>
+#include "settings/defaults_store.hpp"
 
 namespace tilewise {
 
 namespace {
 
-std::vector<KeyboardShortcuts::Name> namesFor(ShortcutsManagerState* state, const std::vector<std::string>& raw)
+std::vector<KeyboardShortcuts::Name> namesFor(ShortcutsManagerState* state,
+                                              const std::vector<std::string>& raw)
 {
     std::vector<KeyboardShortcuts::Name> names;
     if (!state)
@@ -23,11 +24,13 @@ std::vector<KeyboardShortcuts::Name> namesFor(ShortcutsManagerState* state, cons
 } // namespace
 
 TilewiseApp::TilewiseApp(PlatformServices services)
-    : services_(std::move(services)),
-      listener_(services_.windows),
+    : services_(std::move(services)), listener_(services_.windows),
       manager_(services_.windows, services_.store, services_.runLoop, listener_),
       shortcuts_(services_.store, services_.hotKeys, services_.keyboardLayout)
 {
+    // The start steps of the settings and the defaults the catalogue stores
+    // for its names are committed together: one write at most per start.
+    DefaultsBatch batch(services_.store);
     StorageHooks hooks;
     // The catalogue does not exist yet while the settings start; the hot
     // key settings are applied again once it does.
@@ -39,11 +42,12 @@ TilewiseApp::TilewiseApp(PlatformServices services)
     };
     hooks.setLaunchAtLogin = services_.setLaunchAtLogin;
     hooks.frontmostApplication = services_.frontmostApplication;
-    storage_ = std::make_unique<Storage>(services_.store, services_.runLoop, services_.alerts, std::move(hooks));
+    hooks.watchFrontmostApplication = services_.watchFrontmostApplication;
+    storage_ = std::make_unique<Storage>(services_.store, services_.alerts, std::move(hooks));
 
-    state_ = std::make_unique<ShortcutsManagerState>(
-        shortcuts_, services_.store, services_.modifiers, services_.runLoop,
-        [this](OperationType op) { manager_.perform(op); });
+    state_ = std::make_unique<ShortcutsManagerState>(shortcuts_, services_.store, services_.modifiers,
+                                                     services_.runLoop,
+                                                     [this](OperationType op) { manager_.perform(op); });
     storage_->applyHotKeySettings();
 }
 

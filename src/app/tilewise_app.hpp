@@ -34,6 +34,8 @@ struct PlatformServices {
     std::function<void(bool)> setLaunchAtLogin;
     // The frontmost application's name and identifier; none when there is none.
     std::function<std::optional<FrontmostApp>()> frontmostApplication;
+    // Calls its argument whenever the frontmost application may have changed.
+    std::function<void(std::function<void()>)> watchFrontmostApplication;
 };
 
 class TilewiseApp {

@@ -9,9 +9,13 @@ namespace tilewise {
 
 namespace keys = settings_keys;
 
-Storage::Storage(DefaultsStore& store, RunLoop& runLoop, Alerts& alerts, StorageHooks hooks)
-    : store_(store), runLoop_(runLoop), alerts_(alerts), hooks_(std::move(hooks))
+Storage::Storage(DefaultsStore& store, Alerts& alerts, StorageHooks hooks)
+    : store_(store), alerts_(alerts), hooks_(std::move(hooks))
 {
+    // Every start step writes its key; together they are one commit, so a
+    // start writes the file once at most (and not at all when every key
+    // already holds its value).
+    DefaultsBatch batch(store_);
     // The order matters: the login item follows the stored flag at every
     // start, and the keys written at first start exist before they are read.
     setLaunchAtLogin(store_.boolValue(keys::launchAtLogin));
@@ -45,13 +49,9 @@ Storage::Storage(DefaultsStore& store, RunLoop& runLoop, Alerts& alerts, Storage
     setQuickActionShowScreenOn(screen ? screenOptionFromRaw(*screen).value_or(ScreenOption::activeScreen)
                                       : ScreenOption::activeScreen);
 
-    currentAppTimer_ = runLoop_.addTimer(trackerInterval, true, [this] { trackFrontmostApplication(); });
-}
-
-Storage::~Storage()
-{
-    if (currentAppTimer_)
-        runLoop_.cancelTimer(*currentAppTimer_);
+    trackFrontmostApplication();
+    if (hooks_.watchFrontmostApplication)
+        hooks_.watchFrontmostApplication([this] { trackFrontmostApplication(); });
 }
 
 Storage::ObserverId Storage::addObserver(Observer observer)

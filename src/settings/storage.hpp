@@ -1,9 +1,9 @@
 // The observable settings object: the scalar settings that the layout
 // engine, the shortcut dispatch and the menu read, mirrored from the
-// defaults store, plus the tracker of the frontmost application.
+// defaults store, plus the tracker of the frontmost application, which
+// follows the platform's change notifications (no polling: idle is idle).
 #pragma once
 
-#include "platform/run_loop.hpp"
 #include "settings/setting_enums.hpp"
 
 #include <cstdint>
@@ -53,6 +53,9 @@ struct StorageHooks {
     std::function<void(bool)> setLaunchAtLogin;
     // None when no application is frontmost.
     std::function<std::optional<FrontmostApp>()> frontmostApplication;
+    // Calls its argument whenever the frontmost application may have
+    // changed; none leaves the tracker to explicit calls.
+    std::function<void(std::function<void()>)> watchFrontmostApplication;
 };
 
 class Storage {
@@ -60,15 +63,14 @@ public:
     using Observer = std::function<void(std::string_view field)>;
     using ObserverId = std::uint64_t;
 
-    static constexpr std::chrono::milliseconds trackerInterval{500};
     static constexpr const char* threeWayPairShortcut = "pair43";
     static constexpr const char* quickActionShortcut = "launchQuickAction";
 
     // Runs the start steps: reads every scalar setting, writes each back
-    // (so every key is present afterwards), applies the login item and the
-    // two hot key settings, and starts the frontmost-application tracker.
-    Storage(DefaultsStore& store, RunLoop& runLoop, Alerts& alerts, StorageHooks hooks);
-    ~Storage();
+    // (so every key is present afterwards; in one commit, and none when
+    // nothing changes), applies the login item and the two hot key
+    // settings, and starts the frontmost-application tracker.
+    Storage(DefaultsStore& store, Alerts& alerts, StorageHooks hooks);
     Storage(const Storage&) = delete;
     Storage& operator=(const Storage&) = delete;
 
@@ -114,7 +116,7 @@ public:
     void setShowActionsInMenubar(bool v);
     void setUseExactCenter(bool v);
 
-    // One tick of the frontmost-application tracker (the timer runs it).
+    // Looks at the frontmost application; observers hear only of a change.
     void trackFrontmostApplication();
 
 private:
@@ -124,7 +126,6 @@ private:
     void showSearchNoticeOnce();
 
     DefaultsStore& store_;
-    RunLoop& runLoop_;
     Alerts& alerts_;
     StorageHooks hooks_;
     std::vector<std::pair<ObserverId, Observer>> observers_;
@@ -145,7 +146,6 @@ private:
     bool showClipInMenubar_ = false;
     bool showActionsInMenubar_ = false;
     bool useExactCenter_ = false;
-    std::optional<RunLoop::TimerId> currentAppTimer_;
 };
 
 } // namespace tilewise

@@ -31,9 +31,16 @@ protected:
 
     std::unique_ptr<TilewiseApp> start()
     {
-        return std::make_unique<TilewiseApp>(PlatformServices{windows, store, loop, alerts, hotKeys, layout,
-                                                              modifiers, [this](bool on) { loginItem = on; },
-                                                              [] { return std::optional<FrontmostApp>(); }});
+        return std::make_unique<TilewiseApp>(PlatformServices{windows,
+                                                              store,
+                                                              loop,
+                                                              alerts,
+                                                              hotKeys,
+                                                              layout,
+                                                              modifiers,
+                                                              [this](bool on) { loginItem = on; },
+                                                              [] { return std::optional<FrontmostApp>(); },
+                                                              {}});
     }
 
     MemoryWindowAccess windows;
@@ -67,7 +74,8 @@ TEST_F(TilewiseAppTest, HotKeySettingsHoldFromTheStart)
 {
     // Stored shortcuts for both names, with both settings off.
     store.set("KeyboardShortcuts_pair43", std::string(R"({"carbonKeyCode":35,"carbonModifiers":6144})"));
-    store.set("KeyboardShortcuts_launchQuickAction", std::string(R"({"carbonKeyCode":35,"carbonModifiers":6400})"));
+    store.set("KeyboardShortcuts_launchQuickAction",
+              std::string(R"({"carbonKeyCode":35,"carbonModifiers":6400})"));
     auto app = start();
     EXPECT_FALSE(hotKeys.isRegistered(keyP, control | option));
     EXPECT_FALSE(hotKeys.isRegistered(keyP, control | option | command));
@@ -84,6 +92,53 @@ TEST_F(TilewiseAppTest, SettingsEnabledAtStartRegisterTheirHotKeys)
     store.set("KeyboardShortcuts_pair43", std::string(R"({"carbonKeyCode":35,"carbonModifiers":6144})"));
     auto app = start();
     EXPECT_TRUE(hotKeys.isRegistered(keyP, control | option));
+}
+
+// Counts commits as a file store makes them: a batch is one.
+class CountingStore : public MemoryDefaultsStore {
+public:
+    bool set(const std::string& key, const DefaultsValue& v) override
+    {
+        const int before = writes();
+        MemoryDefaultsStore::set(key, v);
+        changed_ |= writes() != before;
+        commitUnlessBatched();
+        return true;
+    }
+    void beginBatch() override { ++depth_; }
+    bool endBatch() override
+    {
+        --depth_;
+        commitUnlessBatched();
+        return true;
+    }
+    int commits = 0;
+
+private:
+    void commitUnlessBatched()
+    {
+        if (depth_ == 0 && changed_) {
+            ++commits;
+            changed_ = false;
+        }
+    }
+    int depth_ = 0;
+    bool changed_ = false;
+};
+
+TEST_F(TilewiseAppTest, AFirstStartWritesTheSettingsOnceAndALaterStartNotAtAll)
+{
+    CountingStore counting;
+    // Each start has its own hot keys, as each process does.
+    MemoryHotKeyRegistrar first, second;
+    auto startOn = [&](MemoryHotKeyRegistrar& keys) {
+        return std::make_unique<TilewiseApp>(
+            PlatformServices{windows, counting, loop, alerts, keys, layout, modifiers, {}, {}, {}});
+    };
+    startOn(first);
+    EXPECT_EQ(counting.commits, 1);
+    startOn(second);
+    EXPECT_EQ(counting.commits, 1);
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 // This test verifies the start steps of the settings object on fresh and
 // used stores, the effects of its fields, the one-time search notice and
-// the frontmost-application tracker on a fake clock.
+// the frontmost-application tracker driven by change notifications.
 #include "settings/storage.hpp"
 
-#include "platform/memory/manual_run_loop.hpp"
+#include "platform/diagnostics.hpp"
 #include "platform/memory/memory_alerts.hpp"
 #include "settings/file_defaults_store.hpp"
 #include "settings/memory_defaults_store.hpp"
@@ -38,17 +38,18 @@ protected:
             flagWhenLoginCalled.push_back(store.boolValue(keys::launchAtLogin));
         };
         h.frontmostApplication = [this] { return frontmost; };
+        h.watchFrontmostApplication = [this](std::function<void()> changed) { frontmostChanged = changed; };
         return h;
     }
-    std::unique_ptr<Storage> start() { return std::make_unique<Storage>(store, loop, alerts, hooks(store)); }
+    std::unique_ptr<Storage> start() { return std::make_unique<Storage>(store, alerts, hooks(store)); }
 
     MemoryDefaultsStore store;
-    ManualRunLoop loop;
     MemoryAlerts alerts;
     std::vector<std::string> hotKeyCalls;
     std::vector<bool> loginCalls;
     std::vector<bool> flagWhenLoginCalled;
     std::optional<FrontmostApp> frontmost;
+    std::function<void()> frontmostChanged;
 };
 
 TEST_F(StorageTest, FreshStoreGetsEveryKeyWithItsDefault)
@@ -104,13 +105,13 @@ TEST_F(StorageTest, EnumsMatchTheirRawValuesExactlyAndUnknownTextIsOverwritten)
          ScreenOption::activeScreen},
         {std::string("matchTheFirst "), std::string("mouseScreen"), SmartPairModeSizing::maximize,
          ScreenOption::mouseScreen},
-        {true, 1.0, SmartPairModeSizing::maximize, ScreenOption::activeScreen},
+        {true, false, SmartPairModeSizing::maximize, ScreenOption::activeScreen},
     };
     for (const Case& c : cases) {
         MemoryDefaultsStore s;
         s.set(keys::smartPairModeSizing, c.sizing);
         s.set(keys::quickActionShowScreen, c.screen);
-        Storage storage(s, loop, alerts, {});
+        Storage storage(s, alerts, {});
         EXPECT_EQ(storage.smartPairModeSizing(), c.wantSizing);
         EXPECT_EQ(storage.quickActionShowScreenOn(), c.wantScreen);
         EXPECT_EQ(s.stringValue(keys::smartPairModeSizing), std::string(rawValue(c.wantSizing)));
@@ -195,65 +196,60 @@ TEST_F(StorageTest, TrackerAssignsOnlyWhenTheFrontmostApplicationChanges)
     auto storage = start();
     std::vector<std::string> changes;
     storage->addObserver([&](std::string_view field) { changes.emplace_back(field); });
+    ASSERT_TRUE(frontmostChanged);
 
     frontmost = FrontmostApp{"Terminal", "org.example.Terminal"};
-    loop.advance(std::chrono::milliseconds(499));
-    EXPECT_FALSE(storage->currentApp());
-    loop.advance(std::chrono::milliseconds(1));
+    frontmostChanged();
     EXPECT_EQ(storage->currentApp(), "Terminal");
     EXPECT_EQ(storage->currentAppIdentifier(), "org.example.Terminal");
     EXPECT_EQ(changes, (std::vector<std::string>{"currentApp", "currentAppIdentifier"}));
 
-    loop.advance(std::chrono::milliseconds(5000));
+    // Notifications that change nothing (another window of the same
+    // application) are not passed on.
+    frontmostChanged();
+    frontmostChanged();
     EXPECT_EQ(changes.size(), 2u);
 
     // Same name, other identifier: only the identifier changes.
     frontmost = FrontmostApp{"Terminal", std::nullopt};
-    loop.advance(std::chrono::milliseconds(500));
+    frontmostChanged();
     EXPECT_EQ(changes,
               (std::vector<std::string>{"currentApp", "currentAppIdentifier", "currentAppIdentifier"}));
     EXPECT_FALSE(storage->currentAppIdentifier());
 
     frontmost.reset();
-    loop.advance(std::chrono::milliseconds(1000));
+    frontmostChanged();
     EXPECT_FALSE(storage->currentApp());
     EXPECT_EQ(changes.size(), 4u);
 }
 
-TEST_F(StorageTest, TimerStopsWithTheObject)
+TEST_F(StorageTest, ASecondStartWithNothingToChangeWritesNothing)
 {
-    int calls = 0;
-    {
-        StorageHooks h;
-        h.frontmostApplication = [&] {
-            ++calls;
-            return std::optional<FrontmostApp>{};
-        };
-        Storage storage(store, loop, alerts, h);
-        loop.advance(std::chrono::milliseconds(1000));
-    }
-    EXPECT_EQ(calls, 2);
-    loop.advance(std::chrono::milliseconds(1000));
-    EXPECT_EQ(calls, 2);
+    start();
+    const int afterFirst = store.writes();
+    EXPECT_GT(afterFirst, 0);
+    start();
+    EXPECT_EQ(store.writes(), afterFirst);
 }
 
 TEST_F(StorageTest, SettingsSurviveARestartOnTheFileStore)
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "tilewise-storage-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    std::ostringstream log;
+    std::ostringstream out, err;
+    diag::Capture capture(out, err);
     {
-        FileDefaultsStore file(pattern, log);
-        Storage storage(file, loop, alerts, {});
+        FileDefaultsStore file(pattern);
+        Storage storage(file, alerts, {});
         storage.setThreeWayPair(true);
         storage.setSmartPairMode(false);
     }
-    FileDefaultsStore file(pattern, log);
-    Storage storage(file, loop, alerts, {});
+    FileDefaultsStore file(pattern);
+    Storage storage(file, alerts, {});
     EXPECT_TRUE(storage.threeWayPair());
     EXPECT_FALSE(storage.smartPairMode());
     EXPECT_TRUE(storage.showMenubarIcon());
-    EXPECT_EQ(log.str(), "");
+    EXPECT_EQ(out.str() + err.str(), "");
     std::filesystem::remove_all(pattern);
 }
 

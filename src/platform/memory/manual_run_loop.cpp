@@ -1,5 +1,6 @@
 #include "platform/memory/manual_run_loop.hpp"
 
+#include <algorithm>
 #include <limits>
 
 namespace tilewise {
@@ -51,8 +52,10 @@ void ManualRunLoop::advance(std::chrono::milliseconds by)
         now_ = due;
         Timer& t = timers_[next];
         Task task = t.task;
+        // As the real loop does: the next firing counts from the moment this
+        // one ran, so a late turn does not make the timer catch up.
         if (t.repeats)
-            t.due += t.interval > 0 ? t.interval : 1;
+            t.due = now_ + std::max<std::int64_t>(1, t.interval);
         else
             timers_.erase(next);
         task();
