@@ -81,7 +81,9 @@ std::vector<double> clipLengths(const std::vector<Clip>& clips, double extent)
     for (const Clip& clip : clips) {
         if (clip.denominator == 0)
             continue;
-        const double length = clip.value() * extent;
+        // A stored clip above 1 counts as 1: no layout is larger than the
+        // visible frame.
+        const double length = std::min(clip.value(), 1.0) * extent;
         if (!std::isfinite(length) || length <= 0)
             continue;
         lengths.push_back(length);

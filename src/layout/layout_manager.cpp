@@ -2,6 +2,7 @@
 
 #include "layout/fixed_clip_values.hpp"
 #include "layout/layout_geometry.hpp"
+#include "platform/diagnostics.hpp"
 #include "settings/clip.hpp"
 #include "settings/defaults_store.hpp"
 
@@ -129,8 +130,15 @@ std::optional<Rect> LayoutManager::targetFrame(OperationType op, const Rect& cur
     const bool horizontal = isHorizontalClip(op);
     const std::vector<double> lengths = clipLengths(horizontal ? lists.horizontal : lists.vertical,
                                                     horizontal ? area.width() : area.height());
-    if (lengths.empty())
+    if (lengths.empty()) {
+        // Only the store can hold such a list (the settings page keeps one
+        // usable clip at least); say so once rather than at every press.
+        const std::string which = horizontal ? "horizontal" : "vertical";
+        diag::problemOnce("unusable clips " + which + " " + screen.localizedName,
+                          "the " + which + " clip list for screen " + screen.localizedName +
+                              " holds no usable clip; its shortcuts leave the window as it is");
         return std::nullopt;
+    }
     return clipTarget(op, lengths, area, current, listener_.minSizeForCurrentWindow);
 }
 

@@ -4,10 +4,13 @@
 #include "layout_test_fixture.hpp"
 
 #include "layout/layout_geometry.hpp"
+#include "platform/diagnostics.hpp"
 #include "settings/json_array.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <sstream>
 
 namespace tilewise {
 namespace {
@@ -147,13 +150,19 @@ TEST_F(LayoutManagerTest, NotAllowedToActTouchesNothing)
     EXPECT_EQ(access.frame(w), Rect(300, 100, 500, 400));
 }
 
-TEST_F(LayoutManagerTest, UnusableClipListsLeaveTheWindowAlone)
+TEST_F(LayoutManagerTest, UnusableClipListsLeaveTheWindowAloneAndAreReportedOnce)
 {
+    std::ostringstream out, err;
+    diag::Capture capture(out, err);
     WindowElement w = focusedWindow({300, 100, 500, 400});
     store.set(settings_keys::clipHorizontal, std::string("[]"));
     manager.perform(Left);
+    manager.perform(Left);
     writeJsonArray(store, settings_keys::clipVertical, std::vector<Clip>{{1, 0}, {0, 3}, {-1, 2}});
     manager.perform(Up);
+    const std::string reported = err.str();
+    EXPECT_EQ(std::count(reported.begin(), reported.end(), '\n'), 2) << reported;
+    EXPECT_EQ(out.str(), "");
     writeJsonArray(store, settings_keys::clipVertical, std::vector<Clip>{{1, 1000}});
     manager.perform(Up);
     manager.perform(Down);
@@ -164,6 +173,15 @@ TEST_F(LayoutManagerTest, UnusableClipListsLeaveTheWindowAlone)
     EXPECT_EQ(frameAfter(Up), Rect(300, 25, 500, 175)) << "bad clips are skipped, good ones serve";
     for (const Write& write : access.writes())
         EXPECT_TRUE(std::isfinite(write.size.width) && std::isfinite(write.size.height));
+}
+
+TEST_F(LayoutManagerTest, StoredClipsAboveOneCountAsTheWholeVisibleFrame)
+{
+    focusedWindow({300, 100, 500, 400});
+    writeJsonArray(store, settings_keys::clipHorizontal, std::vector<Clip>{{3, 2}});
+    EXPECT_EQ(frameAfter(Left), Rect(0, 100, 1440, 400));
+    writeJsonArray(store, settings_keys::clipVertical, std::vector<Clip>{{1LL << 40, 1}});
+    EXPECT_EQ(frameAfter(Down), Rect(0, 25, 1440, 875)) << "never above the visible top";
 }
 
 TEST_F(LayoutManagerTest, ScreenWithoutVisibleAreaIsNotDivided)
