@@ -3,16 +3,18 @@
 #include "app/single_instance.hpp"
 #include "app/tilewise_app.hpp"
 
+#include "platform/alerts.hpp"
+#include "platform/diagnostics.hpp"
 #include "platform/memory/memory_keyboard_layout.hpp"
 #include "platform/memory/memory_modifier_monitor.hpp"
 #include "platform/poll_run_loop.hpp"
+#include "platform/x11/x11_active_window_monitor.hpp"
 #include "platform/x11/x11_connection.hpp"
 #include "platform/x11/x11_hot_keys.hpp"
 #include "platform/x11/x11_keyboard_layout.hpp"
 #include "platform/x11/x11_modifier_monitor.hpp"
 #include "platform/x11/x11_presence.hpp"
 #include "platform/x11/x11_window_access.hpp"
-#include "platform/alerts.hpp"
 #include "settings/file_defaults_store.hpp"
 #include "settings/launch_at_login.hpp"
 
@@ -30,11 +32,11 @@ using namespace tilewise;
 // every question takes its default answer.
 class ConsoleAlerts : public Alerts {
 public:
-    void showNotice(const std::string& message) override { std::cout << message << std::endl; }
+    void showNotice(const std::string& message) override { diag::line(message); }
     int ask(const std::string& message, const std::string& informativeText,
             const std::vector<std::string>&) override
     {
-        std::cout << message << (informativeText.empty() ? "" : " " + informativeText) << std::endl;
+        diag::line(message + (informativeText.empty() ? "" : " " + informativeText));
         return 0;
     }
 };
@@ -42,8 +44,9 @@ public:
 constexpr const char* usage = R"(Usage: tilewise [--help] [--version]
 
 Keyboard-driven window layouts for the X display in $DISPLAY: runs until
-interrupted, answering its global shortcuts (Control-Option-arrows for the
-clip cycles, Control-Option-F to maximize, ...). One per user and display.
+interrupted, answering its global shortcuts (Control-Alt-arrows for the
+clip cycles, Control-Alt-F to maximize, Control-Alt-Super-arrows to move,
+...). One per user and display.
 Settings: $XDG_CONFIG_HOME/tilewise/defaults.json (see 'tilewisectl defaults').
 )";
 
@@ -51,6 +54,7 @@ Settings: $XDG_CONFIG_HOME/tilewise/defaults.json (see 'tilewisectl defaults').
 
 int main(int argc, char** argv)
 {
+    diag::setProgramName("tilewise");
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
@@ -61,37 +65,31 @@ int main(int argc, char** argv)
             std::cout << "tilewise " << TILEWISE_VERSION << "\n";
             return 0;
         }
-        std::cerr << "tilewise: unknown argument '" << a << "' (see 'tilewise --help')\n";
+        diag::problem("unknown argument '" + a + "' (see 'tilewise --help')");
         return 2;
     }
 
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) {
-        std::cerr << "tilewise: no display: DISPLAY is not set\n";
+        diag::problem("no display: DISPLAY is not set");
         return 1;
     }
     std::string error;
     std::unique_ptr<SingleInstance> instance =
-        SingleInstance::acquire(SingleInstance::defaultDirectory(), display, &error);
+        SingleInstance::acquire(display, std::getenv("XDG_RUNTIME_DIR"), error);
     if (!instance) {
-        if (error.empty())
-            std::cerr << "tilewise: Tilewise is already running on display " << display << "\n";
-        else
-            std::cerr << "tilewise: " << error << "\n";
+        diag::problem(error.empty() ? "Tilewise is already running on display " + std::string(display)
+                                    : error);
         return 1;
     }
     std::unique_ptr<X11Connection> x = X11Connection::open(display, &error);
     if (!x) {
-        std::cerr << "tilewise: " << (error.empty() ? "cannot open display " + std::string(display) : error)
-                  << "\n";
+        diag::problem(error.empty() ? "cannot open display " + std::string(display) : error);
         return 1;
     }
     if (!x->windowManagerRunning())
-        std::cerr << "tilewise: no EWMH window manager is running on display " << display
-                  << "; windows will be left alone until one is\n";
-
-    // Output goes to a log or a terminal; lines must not wait in a buffer.
-    std::cout << std::unitbuf;
+        diag::problem("no EWMH window manager is running on display " + std::string(display) +
+                      "; windows will be left alone until one is");
 
     PollRunLoop loop;
     loop.quitOnSignals({SIGINT, SIGTERM});
@@ -101,10 +99,11 @@ int main(int argc, char** argv)
     // still gets hot keys, with key text as on a US keyboard and no Fn tap.
     std::unique_ptr<X11KeyboardLayout> xkbLayout = X11KeyboardLayout::create(*x, &error);
     if (!xkbLayout)
-        std::cerr << "tilewise: " << error << "; key names are shown as on a US keyboard\n";
+        diag::problem(error + "; key names are shown as on a US keyboard");
     MemoryKeyboardLayout usLayout;
     usLayout.loadUs();
-    const KeyboardLayout& keyboardLayout = xkbLayout ? static_cast<const KeyboardLayout&>(*xkbLayout) : usLayout;
+    const KeyboardLayout& keyboardLayout =
+        xkbLayout ? static_cast<const KeyboardLayout&>(*xkbLayout) : usLayout;
     std::unique_ptr<X11ModifierMonitor> xkbModifiers;
     MemoryModifierMonitor noModifiers;
     if (xkbLayout)
@@ -112,6 +111,11 @@ int main(int argc, char** argv)
     ModifierMonitor& modifiers = xkbModifiers ? static_cast<ModifierMonitor&>(*xkbModifiers) : noModifiers;
     ConsoleAlerts alerts;
     std::unique_ptr<FileDefaultsStore> store = FileDefaultsStore::fromEnvironment();
+    // Other writers (tilewisectl, the user's editor) are seen through the
+    // file system's notifications; reads between them touch no file.
+    if (int fd = store->changeFd(); fd >= 0)
+        loop.watchFd(fd, [&store] { store->handleChanges(); });
+    X11ActiveWindowMonitor activeWindow(*x);
     std::unique_ptr<LaunchAtLogin> loginItem = LaunchAtLogin::fromEnvironment();
 
     PlatformServices services{
@@ -129,11 +133,13 @@ int main(int argc, char** argv)
                 return std::nullopt;
             return FrontmostApp{id, id};
         },
+        [&activeWindow](std::function<void()> changed) { activeWindow.addHandler(std::move(changed)); },
     };
     TilewiseApp app(services);
 
     // Events may wait in the connection's queue without waking poll (they
     // were read while a request waited for its reply), so every turn drains.
+    bool connectionLost = false;
     auto drain = [&] {
         while (std::optional<XEvent> event = x->nextEvent()) {
             // The layout first: a new keymap is read before the grabs are
@@ -143,9 +149,12 @@ int main(int argc, char** argv)
             if (xkbModifiers)
                 xkbModifiers->handleEvent(**event);
             hotKeys.handleEvent(**event);
+            activeWindow.handleEvent(**event);
         }
-        if (!x->ok()) {
-            std::cerr << "tilewise: the connection to display " << display << " was lost\n";
+        // Both the descriptor and the turn hook come here: say it once.
+        if (!x->ok() && !connectionLost) {
+            connectionLost = true;
+            diag::problem("the connection to display " + std::string(display) + " was lost");
             loop.quit();
         }
     };

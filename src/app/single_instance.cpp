@@ -5,53 +5,136 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdlib>
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 namespace tilewise {
 
-std::string SingleInstance::lockName(const std::string& display)
+namespace {
+
+bool allDigits(std::string_view s)
 {
-    std::string d = display;
-    if (d.rfind("unix:", 0) == 0)
-        d = d.substr(4);
-    // The screen number after the display number does not make another
-    // display.
-    if (std::size_t colon = d.rfind(':'); colon != std::string::npos) {
-        if (std::size_t dot = d.find('.', colon); dot != std::string::npos)
-            d.erase(dot);
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The lock's file name: "display-1.lock" for the local display 1,
+// "display-HOST-1.lock" for display 1 on HOST. None when `display` is not
+// [protocol/][host]:number[.screen]; guessing could let two instances share
+// a display or keep one out of its own.
+std::optional<std::string> lockName(std::string_view display)
+{
+    // The transport ("unix/", "tcp/") does not make another display.
+    if (std::size_t slash = display.find('/');
+        slash != std::string_view::npos && slash > 0 &&
+        std::all_of(display.begin(), display.begin() + slash,
+                    [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+        display.remove_prefix(slash + 1);
+    std::size_t colon = display.rfind(':');
+    if (colon == std::string_view::npos)
+        return std::nullopt;
+    std::string_view host = display.substr(0, colon);
+    std::string_view number = display.substr(colon + 1);
+    // The screen is part of the display, not another one.
+    if (std::size_t dot = number.find('.'); dot != std::string_view::npos) {
+        if (!allDigits(number.substr(dot + 1)))
+            return std::nullopt;
+        number = number.substr(0, dot);
     }
-    std::string safe;
-    for (char c : d)
-        safe += (std::isalnum(static_cast<unsigned char>(c)) || c == '-') ? c : '_';
-    return "tilewise-" + safe + ".lock";
+    if (!allDigits(number))
+        return std::nullopt;
+    number.remove_prefix(std::min(number.find_first_not_of('0'), number.size() - 1));
+    // "unix" is the old spelling of the local socket.
+    if (host == "unix")
+        host = {};
+    // Host names and addresses (IPv6 too); nothing that reaches out of the
+    // folder.
+    if (!std::all_of(host.begin(), host.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) ||
+                   std::string_view(".-_:[]").find(c) != std::string_view::npos;
+        }))
+        return std::nullopt;
+    std::string name = "display-";
+    if (!host.empty())
+        name.append(host).append("-");
+    name.append(number).append(".lock");
+    if (name.size() > NAME_MAX)
+        return std::nullopt;
+    return name;
 }
 
-std::string SingleInstance::defaultDirectory()
+// The private folder at `path`, made when absent, as an open descriptor so
+// that what was checked is what the lock is made in. -1 with `error` set
+// when it is anything but a folder of ours that no one else can use.
+int openPrivateFolder(const std::string& path, const std::string& advice, std::string& error)
 {
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
-        return runtime;
-    std::string dir = "/tmp/tilewise-" + std::to_string(getuid());
-    mkdir(dir.c_str(), 0700);
-    return dir;
-}
-
-std::unique_ptr<SingleInstance> SingleInstance::acquire(const std::string& directory, const std::string& display,
-                                                        std::string* error)
-{
-    std::string path = directory + "/" + lockName(display);
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        error = "cannot create " + path + ": " + std::strerror(errno);
+        return -1;
+    }
+    int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        if (error)
-            *error = "cannot open " + path + ": " + std::strerror(errno);
+        int saved = errno;
+        struct stat st {};
+        if ((saved == ELOOP || saved == ENOTDIR) && lstat(path.c_str(), &st) == 0)
+            error = path + (S_ISLNK(st.st_mode) ? " is a symbolic link" : " is not a folder") + advice;
+        else
+            error = "cannot open " + path + ": " + std::strerror(saved);
+        return -1;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+    } else if (st.st_uid != geteuid()) {
+        error = path + " is owned by another user (uid " + std::to_string(st.st_uid) + ")" + advice;
+    } else if ((st.st_mode & 077) != 0) {
+        char mode[16];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        error = path + " can be used by other users (mode " + mode + ")" + advice;
+    } else {
+        return fd;
+    }
+    close(fd);
+    return -1;
+}
+
+} // namespace
+
+std::unique_ptr<SingleInstance> SingleInstance::acquire(const std::string& display, const char* runtimeDir,
+                                                        std::string& error, const std::string& fallbackBase)
+{
+    error.clear();
+    std::optional<std::string> name = lockName(display);
+    if (!name) {
+        error = "cannot make sense of the display name '" + display + "'";
+        return nullptr;
+    }
+    // A relative XDG_RUNTIME_DIR is to be ignored, as if unset.
+    bool runtime = runtimeDir && runtimeDir[0] == '/';
+    std::string folder = runtime ? std::string(runtimeDir) + "/tilewise"
+                                 : fallbackBase + "/tilewise-" + std::to_string(geteuid());
+    int dirFd =
+        openPrivateFolder(folder, runtime ? "; remove it" : "; remove it or set XDG_RUNTIME_DIR", error);
+    if (dirFd < 0)
+        return nullptr;
+    std::string path = folder + "/" + *name;
+    int fd = openat(dirFd, name->c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    int saved = errno;
+    close(dirFd);
+    if (fd < 0) {
+        error = saved == ELOOP ? path + " is a symbolic link; remove it"
+                               : "cannot open " + path + ": " + std::strerror(saved);
         return nullptr;
     }
     // The kernel drops the lock with the process, however it ends.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (error)
-            *error = errno == EWOULDBLOCK ? std::string() : "cannot lock " + path + ": " + std::strerror(errno);
+        if (errno != EWOULDBLOCK)
+            error = "cannot lock " + path + ": " + std::strerror(errno);
         close(fd);
         return nullptr;
     }

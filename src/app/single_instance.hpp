@@ -3,29 +3,30 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace tilewise {
 
 class SingleInstance {
 public:
-    // Holds the lock for `display` in `directory` until destroyed; none when
-    // another process holds it. `error` tells why when the lock file itself
-    // cannot be made.
-    static std::unique_ptr<SingleInstance> acquire(const std::string& directory, const std::string& display,
-                                                   std::string* error = nullptr);
+    // Holds the lock for `display` until destroyed. None when another
+    // process holds it (`error` left empty) or when the lock cannot be made
+    // (`error` is one line saying why).
+    //
+    // The lock lives in a private folder: `runtimeDir`/tilewise, or, when
+    // `runtimeDir` is unset or not absolute, `fallbackBase`/tilewise-UID.
+    // The folder is made 0700 and refused when it exists as anything but a
+    // folder of this user's that no one else may use. The names X takes for
+    // one display (":1", ":01", ":1.0", "unix:1", "unix/:1") share a lock; a
+    // name that is not [host]:number[.screen] is refused.
+    static std::unique_ptr<SingleInstance> acquire(const std::string& display, const char* runtimeDir,
+                                                   std::string& error,
+                                                   const std::string& fallbackBase = "/tmp");
     ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
     const std::string& path() const { return path_; }
-
-    // $XDG_RUNTIME_DIR, else a private directory under /tmp for this user.
-    static std::string defaultDirectory();
-    // ":0", ":0.0" and "unix:0" are one display; the file name keeps only
-    // characters that are safe in a path.
-    static std::string lockName(const std::string& display);
 
 private:
     SingleInstance(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}

@@ -1,18 +1,22 @@
-// This test verifies that only one Tilewise holds a display, that the lock
-// goes with its holder, and that display names that mean the same display
-// share one lock.
+// This test verifies that only one Tilewise holds a display, that names
+// meaning one display share its lock, and that the lock is only ever made
+// in a private folder of this user's: another local user can neither keep
+// Tilewise out nor steer where it creates a file.
 #include "app/single_instance.hpp"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace tilewise {
 namespace {
+
+namespace fs = std::filesystem;
 
 class SingleInstanceTest : public ::testing::Test {
 protected:
@@ -21,66 +25,162 @@ protected:
         char tmpl[] = "/tmp/tilewise-lock-test.XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
+        fallback = dir + "/tilewise-" + std::to_string(geteuid());
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    std::string dir;
+    void TearDown() override { fs::remove_all(dir); }
+
+    static mode_t modeOf(const std::string& path)
+    {
+        struct stat st {};
+        EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+        return st.st_mode & 07777;
+    }
+
+    std::string dir;      // stands for both XDG_RUNTIME_DIR and /tmp
+    std::string fallback; // where the lock goes without XDG_RUNTIME_DIR
+    std::string error;
 };
 
-TEST_F(SingleInstanceTest, SecondHolderOfTheSameDisplayIsRefusedUntilTheFirstIsGone)
+TEST_F(SingleInstanceTest, SecondHolderIsRefusedUntilTheFirstIsGone)
 {
-    auto first = SingleInstance::acquire(dir, ":5");
-    ASSERT_TRUE(first);
-    std::string error = "unchanged";
-    EXPECT_FALSE(SingleInstance::acquire(dir, ":5.0", &error)) << "a screen number is the same display";
+    auto first = SingleInstance::acquire(":5", dir.c_str(), error);
+    ASSERT_TRUE(first) << error;
+    error = "unchanged";
+    EXPECT_FALSE(SingleInstance::acquire(":5", dir.c_str(), error));
     EXPECT_EQ(error, "") << "refused because taken, not because of an error";
-    EXPECT_TRUE(SingleInstance::acquire(dir, ":6")) << "another display is free";
     first.reset();
-    EXPECT_TRUE(SingleInstance::acquire(dir, ":5"));
+    EXPECT_TRUE(SingleInstance::acquire(":5", dir.c_str(), error)) << error;
 }
 
-TEST_F(SingleInstanceTest, AnotherProcessHoldingTheLockBlocksUs)
+enum class Lock { Shared, Own, Refused };
+
+struct DisplayCase {
+    const char* display;
+    Lock expected; // beside a holder of ":1"
+};
+
+class SingleInstanceDisplayTest : public SingleInstanceTest,
+                                  public ::testing::WithParamInterface<DisplayCase> {};
+
+TEST_P(SingleInstanceDisplayTest, NamesOfOneDisplayShareItsLock)
 {
-    int ready[2], release[2];
-    ASSERT_EQ(pipe(ready), 0);
-    ASSERT_EQ(pipe(release), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(release[1]); // or the read below never sees the end
-        close(ready[0]);
-        auto held = SingleInstance::acquire(dir, ":7");
-        char c = held ? 'y' : 'n';
-        [[maybe_unused]] ssize_t w = write(ready[1], &c, 1);
-        [[maybe_unused]] ssize_t r = read(release[0], &c, 1);
-        _exit(0);
+    auto first = SingleInstance::acquire(":1", dir.c_str(), error);
+    ASSERT_TRUE(first) << error;
+    const DisplayCase& c = GetParam();
+    auto second = SingleInstance::acquire(c.display, dir.c_str(), error);
+    switch (c.expected) {
+    case Lock::Shared:
+        EXPECT_FALSE(second);
+        EXPECT_EQ(error, "");
+        break;
+    case Lock::Own:
+        ASSERT_TRUE(second) << error;
+        EXPECT_EQ(fs::path(second->path()).parent_path(), dir + "/tilewise") << "no way out of the folder";
+        break;
+    case Lock::Refused:
+        EXPECT_FALSE(second);
+        EXPECT_EQ(error, "cannot make sense of the display name '" + std::string(c.display) + "'");
+        break;
     }
-    close(ready[1]);
-    close(release[0]);
-    char c = 0;
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
-    ASSERT_EQ(c, 'y');
-    EXPECT_FALSE(SingleInstance::acquire(dir, ":7"));
-    close(release[1]); // the child ends; the kernel drops its lock
-    int status = 0;
-    waitpid(child, &status, 0);
-    close(ready[0]);
-    EXPECT_TRUE(SingleInstance::acquire(dir, ":7"));
 }
 
-TEST_F(SingleInstanceTest, LockNamesAreSafeAndNormalised)
+INSTANTIATE_TEST_SUITE_P(
+    SingleInstance, SingleInstanceDisplayTest,
+    ::testing::Values(DisplayCase{":01", Lock::Shared}, DisplayCase{":1.0", Lock::Shared},
+                      DisplayCase{":001.2", Lock::Shared}, DisplayCase{"unix:1", Lock::Shared},
+                      DisplayCase{"unix/:1", Lock::Shared}, DisplayCase{":10", Lock::Own},
+                      DisplayCase{":0", Lock::Own}, DisplayCase{"otherhost:1", Lock::Own},
+                      DisplayCase{"localhost:1", Lock::Own}, DisplayCase{"tcp/otherhost:1", Lock::Own},
+                      DisplayCase{"1", Lock::Refused}, DisplayCase{":", Lock::Refused},
+                      DisplayCase{":1.", Lock::Refused}, DisplayCase{":1x", Lock::Refused},
+                      DisplayCase{"../../x:1", Lock::Refused}));
+
+TEST_F(SingleInstanceTest, PrivateFolderIsMadeWhereTheEnvironmentSays)
 {
-    EXPECT_EQ(SingleInstance::lockName(":0"), "tilewise-_0.lock");
-    EXPECT_EQ(SingleInstance::lockName(":0.1"), "tilewise-_0.lock");
-    EXPECT_EQ(SingleInstance::lockName("unix:0"), "tilewise-_0.lock");
-    EXPECT_EQ(SingleInstance::lockName("host.example:10.0"), "tilewise-host_example_10.lock");
-    EXPECT_EQ(SingleInstance::lockName("../../x"), "tilewise-______x.lock");
+    auto runtime = SingleInstance::acquire(":1", dir.c_str(), error, dir);
+    ASSERT_TRUE(runtime) << error;
+    EXPECT_EQ(runtime->path(), dir + "/tilewise/display-1.lock");
+    EXPECT_EQ(modeOf(dir + "/tilewise"), 0700u);
+    EXPECT_EQ(modeOf(runtime->path()), 0600u);
+
+    for (const char* unusable : {static_cast<const char*>(nullptr), "", "relative/run"}) {
+        auto lock = SingleInstance::acquire(":2", unusable, error, dir);
+        ASSERT_TRUE(lock) << error;
+        EXPECT_EQ(lock->path(), fallback + "/display-2.lock");
+        EXPECT_EQ(modeOf(fallback), 0700u);
+    }
 }
 
-TEST_F(SingleInstanceTest, UnwritableDirectoryIsAnError)
+enum class Fault { Symlink, OpenMode, OtherOwner, PlainFile };
+
+struct FolderCase {
+    Fault fault;
+    bool runtime;         // the folder under XDG_RUNTIME_DIR rather than the fallback
+    const char* expected; // after the folder's path
+};
+
+class SingleInstanceFolderTest : public SingleInstanceTest,
+                                 public ::testing::WithParamInterface<FolderCase> {};
+
+TEST_P(SingleInstanceFolderTest, FolderThatIsNotPrivatelyOursIsRefused)
 {
-    std::string error;
-    EXPECT_FALSE(SingleInstance::acquire(dir + "/missing", ":0", &error));
-    EXPECT_NE(error.find("cannot open"), std::string::npos);
+    const FolderCase& c = GetParam();
+    const std::string folder = c.runtime ? dir + "/tilewise" : fallback;
+    const std::string elsewhere = dir + "/elsewhere";
+    switch (c.fault) {
+    case Fault::Symlink:
+        // A folder that would pass every check, but reached through a link.
+        ASSERT_TRUE(fs::create_directory(elsewhere));
+        fs::permissions(elsewhere, fs::perms::owner_all);
+        fs::create_directory_symlink(elsewhere, folder);
+        break;
+    case Fault::OpenMode:
+        ASSERT_TRUE(fs::create_directory(folder));
+        fs::permissions(folder, fs::perms(0755));
+        break;
+    case Fault::OtherOwner:
+        if (geteuid() != 0)
+            GTEST_SKIP() << "only root can give a folder to another user";
+        ASSERT_TRUE(fs::create_directory(folder));
+        fs::permissions(folder, fs::perms::owner_all);
+        ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+        break;
+    case Fault::PlainFile:
+        std::ofstream(folder).put('x');
+        break;
+    }
+    EXPECT_FALSE(SingleInstance::acquire(":1", c.runtime ? dir.c_str() : nullptr, error, dir));
+    EXPECT_EQ(error, folder + c.expected);
+    EXPECT_FALSE(fs::exists(elsewhere + "/display-1.lock"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SingleInstance, SingleInstanceFolderTest,
+    ::testing::Values(
+        FolderCase{Fault::Symlink, false, " is a symbolic link; remove it or set XDG_RUNTIME_DIR"},
+        FolderCase{Fault::OpenMode, false,
+                   " can be used by other users (mode 0755); remove it or set XDG_RUNTIME_DIR"},
+        FolderCase{Fault::OtherOwner, false,
+                   " is owned by another user (uid 65534); remove it or set XDG_RUNTIME_DIR"},
+        FolderCase{Fault::PlainFile, false, " is not a folder; remove it or set XDG_RUNTIME_DIR"},
+        FolderCase{Fault::Symlink, true, " is a symbolic link; remove it"},
+        FolderCase{Fault::OpenMode, true, " can be used by other users (mode 0755); remove it"}));
+
+TEST_F(SingleInstanceTest, LockFileIsNeverMadeThroughALink)
+{
+    ASSERT_TRUE(fs::create_directory(dir + "/tilewise"));
+    fs::permissions(dir + "/tilewise", fs::perms::owner_all);
+    fs::create_symlink(dir + "/planted", dir + "/tilewise/display-1.lock");
+    EXPECT_FALSE(SingleInstance::acquire(":1", dir.c_str(), error));
+    EXPECT_EQ(error, dir + "/tilewise/display-1.lock is a symbolic link; remove it");
+    EXPECT_FALSE(fs::exists(dir + "/planted"));
+}
+
+TEST_F(SingleInstanceTest, MissingRuntimeFolderIsAnError)
+{
+    const std::string missing = dir + "/missing";
+    EXPECT_FALSE(SingleInstance::acquire(":1", missing.c_str(), error));
+    EXPECT_EQ(error, "cannot create " + missing + "/tilewise: No such file or directory");
 }
 
 } // namespace
