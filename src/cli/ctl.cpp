@@ -5,11 +5,12 @@
 #include "layout/operation_type.hpp"
 #include "platform/memory/manual_run_loop.hpp"
 #include "platform/memory/memory_hot_key_registrar.hpp"
-#include "settings/memory_defaults_store.hpp"
-#include "shortcuts/keyboard_shortcuts.hpp"
-#include "shortcuts/shortcuts_manager_state.hpp"
 #include "platform/window_access.hpp"
 #include "settings/defaults_store.hpp"
+#include "settings/memory_defaults_store.hpp"
+#include "settings/stored_value_check.hpp"
+#include "shortcuts/keyboard_shortcuts.hpp"
+#include "shortcuts/shortcuts_manager_state.hpp"
 
 #include <cstdio>
 #include <ostream>
@@ -22,7 +23,7 @@ namespace tilewise {
 
 namespace {
 
-constexpr const char* usageText = R"(Usage: tilewisectl COMMAND [ARGS]
+constexpr const char* usageText = R"usage(Usage: tilewisectl COMMAND [ARGS]
 
 Moves and resizes the focused window of the X display in $DISPLAY.
 
@@ -33,18 +34,39 @@ Commands:
   screens             list the screens: name, frame and visible frame
   windows             list the windows front to back: id, level, frame, pid, name
   shortcuts           list every shortcut name with its keys, or "none"
-  defaults read [KEY]             show one setting, or all of them
+  defaults read [KEY]             show one setting, or every stored one; a
+                                  setting Tilewise knows but that is not stored
+                                  shows the value in use, marked "(default)"
   defaults write KEY -bool true|false
   defaults write KEY -string TEXT
   defaults delete KEY
+
+defaults write refuses a value Tilewise would reject or ignore:
+  boolean settings (TilewiseSmartPairMode, ...)   -bool only
+  TilewiseClipHorizontal, TilewiseClipVertical    -string, a JSON array of at
+      least one {"numerator":N,"denominator":D} with 0 < N <= D
+  TilewiseSeparateScreenConfiguration             -string, a JSON array of
+      {"name":SCREEN,"horizontal":CLIPS,"vertical":CLIPS}, clips as above
+  TilewiseExcludes                    -string, a JSON array of strings
+  TilewiseSmartPairModeSizing         -string maximize|matchTheFirst
+  TilewiseQuickActionShowScreen       -string mouseScreen|activeScreen|primaryScreen
+  KeyboardShortcuts_NAME              -bool false for none, or -string
+      {"carbonKeyCode":K,"carbonModifiers":M}, M the sum of 4096 Control,
+      2048 Alt, 512 Shift and 256 Super
+Other keys are written as given.
 
 Options:
   --help              show this text
   --version           show the version
 
-Exit status: 0 done, 1 no display or window manager (or no such setting),
-2 bad usage, 3 operation needs a running Tilewise.
-)";
+Exit status:
+  0  done
+  1  no display or window manager; no such setting; the settings file cannot
+     be read or written
+  2  bad usage, or a value Tilewise would not use
+  3  the operation needs the window history of a running Tilewise
+  4  nothing to act on: no focused window
+)usage";
 
 // These read the window history that only a running Tilewise keeps.
 bool needsRunningTilewise(OperationType op)
@@ -71,11 +93,15 @@ std::string hexId(WindowId id)
 
 int perform(OperationType op, CtlPlatform& p, DefaultsStore& store, std::ostream& err)
 {
+    // Every operation acts on the focused window; without one, nothing moves
+    // and a script must be able to tell.
+    if (!p.access->focusedWindow()) {
+        err << "tilewisectl: no focused window: nothing to lay out\n";
+        return ctlNothingToDo;
+    }
     ManualRunLoop loop;
     LayoutListener listener(*p.access);
     LayoutManager manager(*p.access, store, loop, listener);
-    if (!p.access->focusedWindow())
-        err << "tilewisectl: no focused window\n";
     manager.perform(op);
     // Deferred re-writes run before the command exits.
     loop.runPending();
@@ -86,33 +112,63 @@ std::string describeValue(const DefaultsValue& v)
 {
     if (const bool* b = std::get_if<bool>(&v))
         return *b ? "true" : "false";
-    if (const double* d = std::get_if<double>(&v))
-        return describeNumber(*d);
     return std::get<std::string>(v);
 }
 
-int defaults(const std::vector<std::string>& args, DefaultsStore& store, std::ostream& out, std::ostream& err)
+// The value the running program uses while the key is not stored: a
+// setting's built-in default, or a catalogue shortcut's default keys.
+std::optional<DefaultsValue> defaultValue(const std::string& key)
+{
+    if (std::optional<DefaultsValue> v = builtInDefault(key))
+        return v;
+    if (!key.starts_with(KeyboardShortcuts::keyPrefix))
+        return std::nullopt;
+    const std::string_view name = std::string_view(key).substr(KeyboardShortcuts::keyPrefix.size());
+    for (const ShortcutsManagerState::CatalogueRow& row : ShortcutsManagerState::catalogue())
+        if (row.name == name && row.defaultShortcut)
+            return DefaultsValue(row.defaultShortcut->toJson());
+    return std::nullopt;
+}
+
+int defaults(const std::vector<std::string>& args, DefaultsStore& store, const CtlStoreReadable& readable,
+             std::ostream& out, std::ostream& err)
 {
     const std::string verb = args.size() > 1 ? args[1] : "";
     auto usage = [&](const std::string& why) {
         err << "tilewisectl: " << why << " (see 'tilewisectl --help')\n";
         return int(ctlUsage);
     };
+    // Asked after the store has looked at its file, which is when it reports
+    // (once) why it could not read it.
+    auto unreadable = [&] { return readable && !readable(); };
+    auto noSuchSetting = [&](const std::string& key) {
+        err << "tilewisectl: the setting " << quotedForMessage(key) << " does not exist\n";
+        return int(ctlNoDisplay);
+    };
     if (verb == "read") {
         if (args.size() == 2) {
-            for (const auto& [key, value] : store.allValues())
+            const std::map<std::string, DefaultsValue> all = store.allValues();
+            if (unreadable())
+                return ctlNoDisplay;
+            for (const auto& [key, value] : all)
                 out << key << " = " << describeValue(value) << "\n";
             return ctlOk;
         }
         if (args.size() != 3)
             return usage("defaults read takes at most one key");
-        std::optional<DefaultsValue> v = store.value(args[2]);
-        if (!v) {
-            err << "tilewisectl: the setting " << args[2] << " does not exist\n";
+        const std::string& key = args[2];
+        std::optional<DefaultsValue> v = store.value(key);
+        if (unreadable())
             return ctlNoDisplay;
+        if (v) {
+            out << describeValue(*v) << "\n";
+            return ctlOk;
         }
-        out << describeValue(*v) << "\n";
-        return ctlOk;
+        if (std::optional<DefaultsValue> fallback = defaultValue(key)) {
+            out << describeValue(*fallback) << " (default)\n";
+            return ctlOk;
+        }
+        return noSuchSetting(key);
     }
     if (verb == "write") {
         if (args.size() != 5)
@@ -120,32 +176,35 @@ int defaults(const std::vector<std::string>& args, DefaultsStore& store, std::os
         const std::string& key = args[2];
         const std::string& type = args[3];
         const std::string& text = args[4];
+        DefaultsValue value;
         if (type == "-bool" || type == "-boolean") {
             if (text == "true" || text == "yes" || text == "YES" || text == "1")
-                store.set(key, true);
+                value = true;
             else if (text == "false" || text == "no" || text == "NO" || text == "0")
-                store.set(key, false);
+                value = false;
             else
-                return usage("-bool takes true or false, not '" + text + "'");
-            return ctlOk;
+                return usage("-bool takes true or false, not " + quotedForMessage(text));
+        } else if (type == "-string") {
+            value = text;
+        } else {
+            return usage("unknown value type " + quotedForMessage(type) + "; use -bool or -string");
         }
-        if (type == "-string") {
-            store.set(key, text);
-            return ctlOk;
+        if (std::optional<std::string> fault = storedValueFault(key, value)) {
+            err << "tilewisectl: " << *fault << "\n";
+            return ctlUsage;
         }
-        return usage("unknown value type '" + type + "'; use -bool or -string");
+        // A refused write has been reported by the store.
+        return store.set(key, value) ? ctlOk : ctlNoDisplay;
     }
     if (verb == "delete") {
         if (args.size() != 3)
             return usage("defaults delete takes one key");
-        if (!store.contains(args[2])) {
-            err << "tilewisectl: the setting " << args[2] << " does not exist\n";
-            return ctlNoDisplay;
-        }
-        store.remove(args[2]);
-        return ctlOk;
+        if (!store.contains(args[2]))
+            return unreadable() ? int(ctlNoDisplay) : noSuchSetting(args[2]);
+        return store.remove(args[2]) ? ctlOk : ctlNoDisplay;
     }
-    return usage(verb.empty() ? "defaults needs read, write or delete" : "unknown defaults command '" + verb + "'");
+    return usage(verb.empty() ? "defaults needs read, write or delete"
+                              : "unknown defaults command " + quotedForMessage(verb));
 }
 
 // The shortcuts as the running program sees them. It works on a copy of the
@@ -171,7 +230,7 @@ int listShortcuts(const DefaultsStore& store, const KeyboardLayout& layout, std:
 } // namespace
 
 int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const CtlPlatformOpener& open,
-           std::ostream& out, std::ostream& err)
+           std::ostream& out, std::ostream& err, const CtlStoreReadable& storeReadable)
 {
     if (args.empty()) {
         err << "tilewisectl: missing command (see 'tilewisectl --help')\n";
@@ -191,7 +250,7 @@ int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const Ctl
         if (args.size() == n + 1)
             return true;
         if (args.size() > n + 1)
-            err << "tilewisectl: unexpected argument '" << args[n + 1] << "'\n";
+            err << "tilewisectl: unexpected argument " << quotedForMessage(args[n + 1]) << "\n";
         else
             err << "tilewisectl: " << command << " needs an operation name (see 'tilewisectl operations')\n";
         return false;
@@ -206,7 +265,7 @@ int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const Ctl
     }
 
     if (command == "defaults")
-        return defaults(args, store, out, err);
+        return defaults(args, store, storeReadable, out, err);
 
     std::optional<OperationType> op;
     if (command == "perform") {
@@ -214,7 +273,8 @@ int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const Ctl
             return ctlUsage;
         op = operationFromName(args[1]);
         if (!op) {
-            err << "tilewisectl: unknown operation '" << args[1] << "' (see 'tilewisectl operations')\n";
+            err << "tilewisectl: unknown operation " << quotedForMessage(args[1])
+                << " (see 'tilewisectl operations')\n";
             return ctlUsage;
         }
         if (needsRunningTilewise(*op)) {
@@ -226,7 +286,8 @@ int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const Ctl
         if (!expectArgs(0))
             return ctlUsage;
     } else {
-        err << "tilewisectl: unknown command '" << command << "' (see 'tilewisectl --help')\n";
+        err << "tilewisectl: unknown command " << quotedForMessage(command)
+            << " (see 'tilewisectl --help')\n";
         return ctlUsage;
     }
 
@@ -245,14 +306,14 @@ int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const Ctl
 
     if (command == "screens") {
         for (const Screen& s : platform.access->screens())
-            out << s.localizedName << " frame " << describe(s.frame) << " visible " << describe(s.visibleFrame)
-                << "\n";
+            out << s.localizedName << " frame " << describe(s.frame) << " visible "
+                << describe(s.visibleFrame) << "\n";
         return ctlOk;
     }
 
     for (const WindowInfo& w : platform.access->windowList())
-        out << hexId(w.id) << " level " << w.level << " frame " << describe(w.frame) << " pid " << w.pid << " "
-            << w.processName.value_or("") << "\n";
+        out << hexId(w.id) << " level " << w.level << " frame " << describe(w.frame) << " pid " << w.pid
+            << " " << w.processName.value_or("") << "\n";
     return ctlOk;
 }
 

@@ -17,9 +17,11 @@ class KeyboardLayout;
 // Exit codes of tilewisectl.
 enum CtlExit : int {
     ctlOk = 0,
-    ctlNoDisplay = 1,    // no display, or no window manager on it; a defaults key that does not exist
-    ctlUsage = 2,        // unknown command, operation or argument
-    ctlUnavailable = 3,  // the operation needs a running Tilewise
+    ctlNoDisplay = 1,   // no display, or no window manager on it; a defaults key that does not
+                        // exist; the settings file cannot be read or written
+    ctlUsage = 2,       // unknown command, operation or argument; a value the program would not use
+    ctlUnavailable = 3, // the operation needs a running Tilewise
+    ctlNothingToDo = 4, // no focused window to lay out
 };
 
 // What a command needs from the platform; opened only by the commands that
@@ -33,9 +35,13 @@ struct CtlPlatform {
 // Opens the platform, or returns an error line (and ctlNoDisplay) instead.
 using CtlPlatformOpener = std::function<int(CtlPlatform& platform, std::string& error)>;
 
+// False while the store's file exists but cannot be read; the store has then
+// said why. Empty for a store that is always readable.
+using CtlStoreReadable = std::function<bool()>;
+
 // `store` serves the defaults commands and the settings of the others; the
 // display is opened only by the commands that need it.
 int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const CtlPlatformOpener& open,
-           std::ostream& out, std::ostream& err);
+           std::ostream& out, std::ostream& err, const CtlStoreReadable& storeReadable = nullptr);
 
 } // namespace tilewise

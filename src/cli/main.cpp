@@ -1,10 +1,11 @@
 // tilewisectl: one-shot layout operations on the display in $DISPLAY.
 #include "cli/ctl.hpp"
 
+#include "platform/diagnostics.hpp"
+#include "platform/memory/memory_keyboard_layout.hpp"
 #include "platform/x11/x11_connection.hpp"
 #include "platform/x11/x11_keyboard_layout.hpp"
 #include "platform/x11/x11_window_access.hpp"
-#include "platform/memory/memory_keyboard_layout.hpp"
 #include "settings/file_defaults_store.hpp"
 
 #include <cstdlib>
@@ -13,6 +14,8 @@
 int main(int argc, char** argv)
 {
     using namespace tilewise;
+    // The store reports its problems through the diagnostics, under this name.
+    diag::setProgramName("tilewisectl");
 
     std::unique_ptr<X11Connection> connection;
     std::unique_ptr<X11WindowAccess> access;
@@ -48,5 +51,5 @@ int main(int argc, char** argv)
     };
 
     std::vector<std::string> args(argv + 1, argv + argc);
-    return runCtl(args, *store, open, std::cout, std::cerr);
+    return runCtl(args, *store, open, std::cout, std::cerr, [&] { return store->readable(); });
 }

@@ -8,10 +8,25 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <sstream>
 
 namespace tilewise {
 namespace {
+
+// Stands for a settings file that cannot be read or replaced: the store
+// refuses every change (and would have said why).
+class BrokenableStore : public MemoryDefaultsStore {
+public:
+    bool set(const std::string& key, const DefaultsValue& v) override
+    {
+        return !broken && MemoryDefaultsStore::set(key, v);
+    }
+    bool remove(const std::string& key) override { return !broken && MemoryDefaultsStore::remove(key); }
+
+    bool broken = false;
+};
 
 class CtlTest : public ::testing::Test {
 protected:
@@ -28,11 +43,11 @@ protected:
     {
         out.str("");
         err.str("");
-        return runCtl(args, store, opener, out, err);
+        return runCtl(args, store, opener, out, err, [this] { return !store.broken; });
     }
 
     MemoryWindowAccess access;
-    MemoryDefaultsStore store;
+    BrokenableStore store;
     MemoryKeyboardLayout layout;
     Screen screen;
     WindowElement window;
@@ -54,17 +69,23 @@ protected:
 TEST_F(CtlTest, UsageErrorsExitTwoWithOneLineAndNeverOpenTheDisplay)
 {
     for (auto args : std::vector<std::vector<std::string>>{{},
-                                                            {"frobnicate"},
-                                                            {"perform"},
-                                                            {"perform", "leftHalf"},
-                                                            {"perform", "LeftHalf", "extra"},
-                                                            {"screens", "extra"}}) {
+                                                           {"frobnicate"},
+                                                           {"perform"},
+                                                           {"perform", "leftHalf"},
+                                                           {"perform", "LeftHalf", "extra"},
+                                                           {"perform", "Left\nHalf"},
+                                                           {"screens", "extra"},
+                                                           {"defaults", "frob"},
+                                                           {"defaults", "write", "K", "-bool", "maybe"},
+                                                           {"defaults", "write", "K", "-int", "3"},
+                                                           {"defaults", "write", "K", "-string"}}) {
         EXPECT_EQ(run(args), ctlUsage) << testing::PrintToString(args);
         std::string e = err.str();
         EXPECT_EQ(std::count(e.begin(), e.end(), '\n'), 1) << e;
         EXPECT_TRUE(out.str().empty());
     }
     EXPECT_EQ(opened, 0);
+    EXPECT_FALSE(store.contains("K"));
 }
 
 TEST_F(CtlTest, HistoryOperationsAreRefusedWithExitThree)
@@ -91,10 +112,6 @@ TEST_F(CtlTest, PerformMovesTheFocusedWindow)
     EXPECT_EQ(access.frame(window), Rect(0, 25, 720, 875));
     EXPECT_EQ(run({"perform", "MoveRightwardLittle"}), ctlOk);
     EXPECT_EQ(access.frame(window), Rect(50, 25, 720, 875));
-
-    access.setFocused(std::nullopt);
-    EXPECT_EQ(run({"perform", "Maximize"}), ctlOk);
-    EXPECT_EQ(err.str(), "tilewisectl: no focused window\n");
 }
 
 TEST_F(CtlTest, ListingCommands)
@@ -121,15 +138,15 @@ TEST_F(CtlTest, DefaultsReadWriteDeleteKeepTypes)
 {
     EXPECT_EQ(run({"defaults", "write", "TilewiseUseExactCenterKey", "-bool", "true"}), ctlOk);
     EXPECT_EQ(store.value("TilewiseUseExactCenterKey"), DefaultsValue(true));
-    EXPECT_EQ(run({"defaults", "write", "KeyboardShortcuts_maxmize", "-bool", "false"}), ctlOk);
-    EXPECT_EQ(store.value("KeyboardShortcuts_maxmize"), DefaultsValue(false)) << "a boolean, not the text";
-    EXPECT_EQ(run({"defaults", "write", "TilewiseClipHorizontal", "-string", R"([{"numerator":2,"denominator":3}])"}),
+    EXPECT_EQ(run({"defaults", "write", "TilewiseClipHorizontal", "-string",
+                   R"([{"numerator":2,"denominator":3}])"}),
               ctlOk);
     EXPECT_EQ(run({"defaults", "read", "TilewiseClipHorizontal"}), ctlOk);
-    EXPECT_EQ(out.str(), "[{\"numerator\":2,\"denominator\":3}]\n");
+    EXPECT_EQ(out.str(), "[{\"numerator\":2,\"denominator\":3}]\n") << "a stored value is not marked";
 
     EXPECT_EQ(run({"defaults", "read"}), ctlOk);
     EXPECT_NE(out.str().find("TilewiseUseExactCenterKey = true\n"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("TilewiseSmartPairMode"), std::string::npos) << "only stored keys are listed";
 
     // The engine reads the store the command was given.
     EXPECT_EQ(run({"perform", "Left"}), ctlOk);
@@ -140,15 +157,166 @@ TEST_F(CtlTest, DefaultsReadWriteDeleteKeepTypes)
     EXPECT_FALSE(store.contains("TilewiseUseExactCenterKey"));
     EXPECT_EQ(run({"defaults", "delete", "TilewiseUseExactCenterKey"}), ctlNoDisplay);
     EXPECT_EQ(run({"defaults", "read", "Nope"}), ctlNoDisplay);
-    EXPECT_EQ(err.str(), "tilewisectl: the setting Nope does not exist\n");
-
-    EXPECT_EQ(run({"defaults", "write", "K", "-bool", "maybe"}), ctlUsage);
-    EXPECT_EQ(run({"defaults", "write", "K", "-int", "3"}), ctlUsage);
-    EXPECT_EQ(run({"defaults", "write", "K", "-string"}), ctlUsage);
-    EXPECT_EQ(run({"defaults", "frob"}), ctlUsage);
-    EXPECT_FALSE(store.contains("K"));
+    EXPECT_EQ(err.str(), "tilewisectl: the setting \"Nope\" does not exist\n");
     EXPECT_EQ(opened, 0) << "the defaults never need the display";
 }
+
+TEST_F(CtlTest, AStoreThatCannotReadOrWriteFailsWithExitOne)
+{
+    store.set("TilewiseSmartPairMode", false);
+    store.broken = true;
+    // The store has reported the file; tilewisectl adds nothing.
+    for (auto args : std::vector<std::vector<std::string>>{
+             {"defaults", "read"},
+             {"defaults", "read", "TilewiseClipHorizontal"},
+             {"defaults", "delete", "Nope"},
+             {"defaults", "delete", "TilewiseSmartPairMode"},
+             {"defaults", "write", "TilewiseSmartPairMode", "-bool", "true"}}) {
+        EXPECT_EQ(run(args), ctlNoDisplay) << testing::PrintToString(args);
+        EXPECT_EQ(out.str() + err.str(), "") << testing::PrintToString(args);
+    }
+}
+
+TEST_F(CtlTest, PerformWithoutAFocusedWindowExitsFour)
+{
+    access.setFocused(std::nullopt);
+    EXPECT_EQ(run({"perform", "Maximize"}), ctlNothingToDo);
+    EXPECT_EQ(err.str(), "tilewisectl: no focused window: nothing to lay out\n");
+    EXPECT_EQ(access.frame(window), Rect(300, 100, 400, 300));
+}
+
+// Unstored settings the program knows read as the value it uses.
+struct DefaultRead {
+    const char* key;
+    const char* shown;
+};
+
+void PrintTo(const DefaultRead& r, std::ostream* os)
+{
+    *os << r.key;
+}
+
+class CtlDefaultReadTest : public CtlTest, public ::testing::WithParamInterface<DefaultRead> {};
+
+TEST_P(CtlDefaultReadTest, ShowsTheValueInUseMarked)
+{
+    EXPECT_EQ(run({"defaults", "read", GetParam().key}), ctlOk) << err.str();
+    EXPECT_EQ(out.str(), std::string(GetParam().shown) + " (default)\n");
+    EXPECT_FALSE(store.contains(GetParam().key)) << "reading stores nothing";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ctl, CtlDefaultReadTest,
+    ::testing::Values(
+        DefaultRead{
+            "TilewiseClipHorizontal",
+            R"([{"denominator":2,"numerator":1},{"denominator":3,"numerator":1},{"denominator":4,"numerator":1}])"},
+        DefaultRead{"TilewiseSeparateScreenConfiguration", "[]"},
+        DefaultRead{"TilewiseUseExactCenterKey", "false"}, DefaultRead{"TilewiseSmartPairMode", "true"},
+        DefaultRead{"TilewiseShowMenubarIcon", "true"},
+        DefaultRead{"TilewiseSmartPairModeSizing", "maximize"},
+        DefaultRead{"TilewiseQuickActionShowScreen", "activeScreen"},
+        DefaultRead{"KeyboardShortcuts_maxmize", R"({"carbonKeyCode":3,"carbonModifiers":6144})"}));
+
+// A value given to defaults write, and what must come of it.
+struct WriteCase {
+    const char* key;
+    const char* type;
+    std::string text;
+    // Refused: a part of the one line that must name the fault.
+    const char* fault = nullptr;
+    // Accepted: the value stored.
+    std::optional<DefaultsValue> stored = std::nullopt;
+};
+
+void PrintTo(const WriteCase& c, std::ostream* os)
+{
+    *os << c.key << " " << c.type << " " << testing::PrintToString(c.text);
+}
+
+class CtlWriteTest : public CtlTest, public ::testing::WithParamInterface<WriteCase> {};
+
+TEST_P(CtlWriteTest, StoresOnlyWhatTheProgramUses)
+{
+    const WriteCase& c = GetParam();
+    const int rc = run({"defaults", "write", c.key, c.type, c.text});
+    const std::string e = err.str();
+    if (c.fault) {
+        EXPECT_EQ(rc, ctlUsage);
+        EXPECT_EQ(std::count(e.begin(), e.end(), '\n'), 1) << e;
+        EXPECT_EQ(e.rfind(std::string("tilewisectl: ") + c.key, 0), 0u) << e;
+        EXPECT_NE(e.find(c.fault), std::string::npos) << e;
+        EXPECT_FALSE(store.contains(c.key));
+    } else {
+        EXPECT_EQ(rc, ctlOk) << e;
+        EXPECT_EQ(store.value(c.key), c.stored);
+    }
+}
+
+constexpr const char* half = R"({"numerator":1,"denominator":2})";
+
+std::string screenEntry(const std::string& name, const std::string& horizontal, const std::string& vertical)
+{
+    return R"([{"name":")" + name + R"(","horizontal":)" + horizontal + R"(,"vertical":)" + vertical + "}]";
+}
+
+WriteCase refused(const char* key, const char* type, std::string text, const char* fault)
+{
+    return WriteCase{key, type, std::move(text), fault};
+}
+
+WriteCase accepted(const char* key, const char* type, std::string text, DefaultsValue stored)
+{
+    return WriteCase{key, type, std::move(text), nullptr, std::move(stored)};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ctl, CtlWriteTest,
+    ::testing::Values(
+        refused("TilewiseClipHorizontal", "-string", R"([{"numerator":3,"denominator":2}])",
+                ": clip 3/2 is larger than the screen; clips are fractions from above 0 up to 1"),
+        refused("TilewiseClipVertical", "-string", R"([{"numerator":1,"denominator":0}])",
+                "clip 1/0 has a denominator of 0"),
+        refused("TilewiseClipVertical", "-string", R"([{"numerator":0,"denominator":2}])", "clip 0/2 needs"),
+        refused("TilewiseClipHorizontal", "-string", R"([{"numerator":-1,"denominator":-2}])",
+                "clip -1/-2 needs"),
+        refused("TilewiseClipHorizontal", "-string", "[]", "the list is empty"),
+        refused("TilewiseClipHorizontal", "-string", R"([{"numerator":1.5,"denominator":2}])",
+                "not a JSON array of clips"),
+        refused("TilewiseClipHorizontal", "-string", half, "not a JSON array of clips"),
+        refused("TilewiseClipHorizontal", "-bool", "true", "is text: use -string"),
+        refused("TilewiseSeparateScreenConfiguration", "-string",
+                screenEntry("DP-1", std::string("[") + half + "]", R"([{"numerator":5,"denominator":4}])"),
+                R"(screen "DP-1", vertical: clip 5/4 is larger than the screen)"),
+        refused("TilewiseSeparateScreenConfiguration", "-string", screenEntry("HDMI\\n1", "[]", "[]"),
+                R"(screen "HDMI\n1", horizontal: the list is empty)"),
+        refused("TilewiseSeparateScreenConfiguration", "-string", R"([{"name":"DP-1"}])",
+                "not a JSON array of screens"),
+        refused("TilewiseExcludes", "-string", R"(["org.example.App",1])", "not a JSON array of strings"),
+        refused("TilewiseSmartPairModeSizing", "-string", "Maximize",
+                R"("Maximize" is not one of maximize, matchTheFirst)"),
+        refused("TilewiseQuickActionShowScreen", "-string", "mouse\nScreen",
+                R"("mouse\nScreen" is not one of mouseScreen, activeScreen, primaryScreen)"),
+        refused("TilewiseQuickActionShowScreen", "-bool", "true",
+                "use -string mouseScreen|activeScreen|primaryScreen"),
+        refused("TilewiseSmartPairMode", "-string", "true",
+                "TilewiseSmartPairMode is a boolean: use -bool true|false"),
+        refused("TilewiseSetGapMoreThan6", "-string", "1", "is a boolean"),
+        refused("KeyboardShortcuts_maxmize", "-bool", "true", "use -bool false for none"),
+        refused("KeyboardShortcuts_maxmize", "-string", R"({"carbonKeyCode":3})", "not a shortcut"),
+
+        accepted("TilewiseClipHorizontal", "-string",
+                 R"([{"numerator":1,"denominator":1},{"numerator":2,"denominator":3}])",
+                 R"([{"numerator":1,"denominator":1},{"numerator":2,"denominator":3}])"),
+        accepted("TilewiseSeparateScreenConfiguration", "-string", "[]", "[]"),
+        accepted("TilewiseExcludes", "-string", "[]", "[]"),
+        accepted("TilewiseQuickActionShowScreen", "-string", "primaryScreen", "primaryScreen"),
+        accepted("TilewiseFirstLaunchPreference", "-bool", "yes", true),
+        accepted("KeyboardShortcuts_maxmize", "-bool", "false", false),
+        accepted("KeyboardShortcuts_maxmize", "-string", R"({"carbonKeyCode":3,"carbonModifiers":6144})",
+                 R"({"carbonKeyCode":3,"carbonModifiers":6144})"),
+        accepted("TilewiseQuickActions", "-string", "anything", "anything"),
+        accepted("SomeoneElsesKey", "-bool", "true", true)));
 
 TEST_F(CtlTest, ShortcutsListEveryNameWithoutWritingDefaults)
 {
