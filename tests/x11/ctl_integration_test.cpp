@@ -242,7 +242,7 @@ TEST_F(CtlIntegrationTest, ErrorsAreOneLineWithTheirExitCodes)
 {
     RunResult unknown = tilewisectl({"perform", "Sideways"});
     EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_EQ(unknown.err, "tilewisectl: unknown operation 'Sideways' (see 'tilewisectl operations')\n");
+    EXPECT_EQ(unknown.err, "tilewisectl: unknown operation \"Sideways\" (see 'tilewisectl operations')\n");
 
     RunResult pair = tilewisectl({"perform", "Pair"});
     EXPECT_EQ(pair.exitCode, 3);

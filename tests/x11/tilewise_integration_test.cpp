@@ -1,13 +1,17 @@
 // This test verifies the resident program end to end: it grabs its default
 // shortcuts on a real server, a key press (xdotool) moves the focused window,
-// settings written meanwhile are read at the next press, and a second start
-// on the same display is refused.
+// settings written meanwhile are read at the next press, a second start on
+// the same display is refused, parallel writers lose nothing, and an idle
+// program sleeps.
 #include "ctl_harness.hpp"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+
+#include <poll.h>
 
 namespace tilewise {
 namespace {
@@ -76,21 +80,75 @@ TEST_F(TilewiseIntegrationTest, DefaultShortcutsCycleMaximizeAndFollowTheSetting
     EXPECT_EQ(display.waitForFrame(w, visible), visible);
 
     // A setting written by another process is read at the next press.
-    RunResult written = tilewisectl({"defaults", "write", "TilewiseClipHorizontal", "-string",
-                                     R"([{"numerator":2,"denominator":3}])"},
-                                    env());
+    RunResult written = tilewisectl(
+        {"defaults", "write", "TilewiseClipHorizontal", "-string", R"([{"numerator":2,"denominator":3}])"},
+        env());
     ASSERT_EQ(written.exitCode, 0) << written.err;
     press("ctrl+alt+Left");
     Rect twoThirds(0, visible.y(), 960, visible.height());
     EXPECT_EQ(display.waitForFrame(w, twoThirds), twoThirds);
 }
 
-TEST_F(TilewiseIntegrationTest, SecondStartOnTheSameDisplayIsRefused)
+TEST_F(TilewiseIntegrationTest, SecondStartOnTheSameDisplayIsRefusedWhateverItsSpelling)
 {
     startTilewise();
-    RunResult second = run({TILEWISE_PATH}, env());
-    EXPECT_EQ(second.exitCode, 1);
-    EXPECT_NE(second.err.find("already running"), std::string::npos) << second.err;
+    const std::string display = std::getenv("DISPLAY");
+    const std::string number = display.substr(display.find(':') + 1);
+    for (const std::string& spelling : {display, ":0" + number, display + ".0", "unix" + display}) {
+        std::vector<std::string> e = env();
+        e.push_back("DISPLAY=" + spelling);
+        RunResult second = run({TILEWISE_PATH}, e);
+        EXPECT_EQ(second.exitCode, 1) << spelling;
+        EXPECT_NE(second.err.find("already running"), std::string::npos) << spelling << ": " << second.err;
+    }
+}
+
+TEST_F(TilewiseIntegrationTest, ParallelWritersWhileItRunsLoseNoKey)
+{
+    startTilewise();
+    const int perWriter = 150;
+    std::string script;
+    for (const char* prefix : {"A", "B"})
+        script += std::string("(for i in $(seq ") + std::to_string(perWriter) +
+                  "); do \"$0\" defaults write Parallel" + prefix + "$i -bool true || exit 1; done) & " +
+                  prefix + "=$!; ";
+    script += "wait $A && wait $B";
+    std::vector<std::string> e = env();
+    RunResult writers = run({"bash", "-c", script, TILEWISECTL_PATH}, e, std::chrono::seconds(120));
+    ASSERT_EQ(writers.exitCode, 0) << writers.err;
+    RunResult all = tilewisectl({"defaults", "read"}, e);
+    ASSERT_EQ(all.exitCode, 0) << all.err;
+    int keys = 0;
+    std::istringstream lines(all.out);
+    for (std::string line; std::getline(lines, line);)
+        keys += line.rfind("Parallel", 0) == 0 && line.ends_with(" = true");
+    EXPECT_EQ(keys, 2 * perWriter);
+}
+
+// Context switches of a process: each one is a wakeup.
+long contextSwitches(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    long total = 0;
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("voluntary_ctxt_switches:", 0) == 0 ||
+            line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+            total += std::stol(line.substr(line.find(':') + 1));
+    }
+    return total;
+}
+
+TEST_F(TilewiseIntegrationTest, IdleProgramDoesNotWakeUp)
+{
+    startTilewise();
+    // Let the start-up's own answers arrive first: a round trip through the
+    // server means everything it sent before is delivered.
+    ASSERT_TRUE(display.waitForRootProperty("_TILEWISE_RUNNING"));
+    const long before = contextSwitches(tilewise->pid());
+    // Nothing happens on the desktop for two seconds: a timer or a polling
+    // loop would show up here as tens of wakeups.
+    poll(nullptr, 0, 2000);
+    EXPECT_LE(contextSwitches(tilewise->pid()) - before, 1);
 }
 
 TEST_F(TilewiseIntegrationTest, MalformedSettingsFileIsKeptAsideAndDefaultsServe)
@@ -98,7 +156,7 @@ TEST_F(TilewiseIntegrationTest, MalformedSettingsFileIsKeptAsideAndDefaultsServe
     std::filesystem::create_directories(home + "/config/tilewise");
     std::ofstream(home + "/config/tilewise/defaults.json") << "{ this is not json";
     startTilewise();
-    std::optional<std::string> line = tilewise->readLine();
+    std::optional<std::string> line = tilewise->readErrorLine();
     ASSERT_TRUE(line);
     EXPECT_NE(line->find("defaults.json"), std::string::npos) << *line;
 
@@ -129,8 +187,8 @@ TEST_F(TilewiseIntegrationTest, ShortcutHeldByAnotherProgramIsReported)
     ASSERT_TRUE(display.grabKey(left, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1));
     startTilewise();
     bool reported = false;
-    while (std::optional<std::string> line = tilewise->readLine()) {
-        if (line->rfind("Failed to register the shortcut clipLeft \u2303\u2325\u2190", 0) == 0) {
+    while (std::optional<std::string> line = tilewise->readErrorLine()) {
+        if (line->rfind("tilewise: Failed to register the shortcut clipLeft \u2303\u2325\u2190", 0) == 0) {
             reported = true;
             break;
         }
@@ -141,7 +199,8 @@ TEST_F(TilewiseIntegrationTest, ShortcutHeldByAnotherProgramIsReported)
 TEST_F(TilewiseIntegrationTest, AutostartEntryFollowsTheSetting)
 {
     const std::string entry = home + "/config/autostart/tilewise.desktop";
-    ASSERT_EQ(tilewisectl({"defaults", "write", "TilewiseLaunchAtLogin", "-bool", "true"}, env()).exitCode, 0);
+    ASSERT_EQ(tilewisectl({"defaults", "write", "TilewiseLaunchAtLogin", "-bool", "true"}, env()).exitCode,
+              0);
     startTilewise();
     EXPECT_TRUE(std::filesystem::exists(entry));
     std::ifstream in(entry);
@@ -150,7 +209,8 @@ TEST_F(TilewiseIntegrationTest, AutostartEntryFollowsTheSetting)
     EXPECT_EQ(tilewise->terminate(), 0);
     ASSERT_TRUE(display.waitForRootProperty("_TILEWISE_RUNNING", false));
 
-    ASSERT_EQ(tilewisectl({"defaults", "write", "TilewiseLaunchAtLogin", "-bool", "false"}, env()).exitCode, 0);
+    ASSERT_EQ(tilewisectl({"defaults", "write", "TilewiseLaunchAtLogin", "-bool", "false"}, env()).exitCode,
+              0);
     startTilewise();
     EXPECT_FALSE(std::filesystem::exists(entry));
 }
