@@ -100,6 +100,9 @@ FileText readWhole(const fs::path& path)
         return result;
     }
     result.exists = true;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0)
+        result.text.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -219,6 +222,20 @@ nlohmann::json toJson(const DefaultsValue& value)
     return nlohmann::json(std::get<std::string>(value));
 }
 
+// Whether a value is written out as it is (no bytes replaced).
+bool validText(const std::optional<DefaultsValue>& value)
+{
+    const std::string* text = value ? std::get_if<std::string>(&*value) : nullptr;
+    if (!text)
+        return true;
+    try {
+        (void)nlohmann::json(*text).dump();
+        return true;
+    } catch (const nlohmann::json::exception&) {
+        return false;
+    }
+}
+
 void classify(ParsedDefaults& parsed)
 {
     for (auto it = parsed.members.begin(); it != parsed.members.end(); ++it) {
@@ -320,6 +337,9 @@ struct FileDefaultsStore::Impl {
         DiskState state = DiskState::Absent;
         int error = 0;
         ParsedDefaults parsed;
+        // Good, and the very bytes last read or written: `members` holds
+        // them already, and `parsed` is left empty.
+        bool unchanged = false;
     };
     enum class Aside { Moved, Changed, Failed };
 
@@ -327,7 +347,9 @@ struct FileDefaultsStore::Impl {
     fs::path path;
     fs::path lockPath;
 
-    // The file's content as last read or written.
+    // The file's content as last read or written, as text and decoded. A
+    // large file is parsed again only when its bytes changed.
+    std::optional<std::string> lastText;
     nlohmann::json members = nlohmann::json::object();
     std::map<std::string, DefaultsValue> diskValues;
     // This process's changes not yet in the file: an open batch, or writes
@@ -337,6 +359,10 @@ struct FileDefaultsStore::Impl {
     std::map<std::string, DefaultsValue> view;
     // What the change observers were last told about.
     std::map<std::string, DefaultsValue> reported;
+    // Keys changed in memory since then; after a read of the file every key
+    // may have changed. Kept so that a write costs its key, not the file.
+    std::set<std::string> touched;
+    bool everyKeyTouched = false;
     bool readable = true;
     int batchDepth = 0;
     // Bytes found unparsable for good: met again, they need no second wait.
@@ -358,6 +384,7 @@ struct FileDefaultsStore::Impl {
         inotify = Fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
         reload();
         reported = view;
+        everyKeyTouched = false;
     }
 
     // --- Watching -------------------------------------------------------
@@ -480,9 +507,16 @@ struct FileDefaultsStore::Impl {
                 return with(DiskState::Unreadable, first.error);
             if (!first.exists)
                 return with(DiskState::Absent);
+            if (lastText && first.text == *lastText) {
+                DiskRead same = with(DiskState::Good);
+                same.unchanged = true;
+                return same;
+            }
             std::string why;
-            if (std::optional<ParsedDefaults> parsed = parseDefaultsText(first.text, &why))
+            if (std::optional<ParsedDefaults> parsed = parseDefaultsText(first.text, &why)) {
+                lastText = std::move(first.text);
                 return good(std::move(*parsed));
+            }
 
             // An editor writing in place shows half its text for a moment:
             // only text that stays the same over a quiet period is final.
@@ -507,8 +541,10 @@ struct FileDefaultsStore::Impl {
                         return with(DiskState::Unsettled);
                     continue;
                 }
-                if (std::optional<ParsedDefaults> parsed = parseDefaultsText(again.text, &why))
+                if (std::optional<ParsedDefaults> parsed = parseDefaultsText(again.text, &why)) {
+                    lastText = std::move(again.text);
                     return good(std::move(*parsed));
+                }
                 seen = std::move(again.text);
                 if (!quiet)
                     return with(DiskState::Unsettled);
@@ -584,6 +620,18 @@ struct FileDefaultsStore::Impl {
         readable = true;
         stuckText.reset();
         rebuildView();
+        everyKeyTouched = true;
+    }
+
+    // A change of this process, seen by reads at once.
+    void change(const std::string& key, std::optional<DefaultsValue> value)
+    {
+        if (value)
+            view.insert_or_assign(key, *value);
+        else
+            view.erase(key);
+        pending.insert_or_assign(key, std::move(value));
+        touched.insert(key);
     }
 
     void reload()
@@ -592,10 +640,14 @@ struct FileDefaultsStore::Impl {
         DiskRead read = readDisk(false);
         switch (read.state) {
         case DiskState::Absent:
+            lastText.reset();
             adopt(ParsedDefaults{});
             break;
         case DiskState::Good:
-            adopt(std::move(read.parsed));
+            if (read.unchanged)
+                readable = true;
+            else
+                adopt(std::move(read.parsed));
             break;
         case DiskState::Unreadable:
             readable = false;
@@ -669,15 +721,26 @@ struct FileDefaultsStore::Impl {
             reportUnreadable(now.error);
             return false;
         }
-        std::optional<ParsedDefaults> current;
-        if (now.exists)
-            current = parseDefaultsText(now.text);
-        else
-            current.emplace();
-        if (current && holdsPending(current->members)) {
-            pending.clear();
-            adopt(std::move(*current));
-            return true;
+        if (lastText && now.exists && now.text == *lastText) {
+            if (holdsPending(members)) {
+                pending.clear();
+                return true;
+            }
+        } else {
+            std::optional<ParsedDefaults> current;
+            if (now.exists)
+                current = parseDefaultsText(now.text);
+            else
+                current.emplace();
+            if (current && holdsPending(current->members)) {
+                pending.clear();
+                if (now.exists)
+                    lastText = std::move(now.text);
+                else
+                    lastText.reset();
+                adopt(std::move(*current));
+                return true;
+            }
         }
 
         std::error_code ec;
@@ -708,32 +771,44 @@ struct FileDefaultsStore::Impl {
         case DiskState::Good:
             break;
         }
-        if (holdsPending(read.parsed.members)) {
+        if (read.state == DiskState::Absent)
+            lastText.reset();
+        const nlohmann::json& onDisk = read.unchanged ? members : read.parsed.members;
+        if (holdsPending(onDisk)) {
             pending.clear();
-            adopt(std::move(read.parsed));
+            if (!read.unchanged)
+                adopt(std::move(read.parsed));
             return true;
         }
-        nlohmann::json next = read.parsed.members;
+        nlohmann::json next = onDisk;
         for (const auto& [key, value] : pending) {
             if (value)
                 next[key] = toJson(*value);
             else
                 next.erase(key);
         }
-        const std::string text = serializeDefaults(next);
+        std::string text = serializeDefaults(next);
         if (std::optional<std::string> failure = writeFileAtomically(path, text, true)) {
-            adopt(std::move(read.parsed));
+            if (!read.unchanged)
+                adopt(std::move(read.parsed));
             return writeFailed(*failure);
         }
-        pending.clear();
-        // As the next reader will see it (invalid UTF-8 replaced).
-        std::optional<ParsedDefaults> written = parseDefaultsText(text);
-        if (!written) {
+        // As the next reader will see it: parsed again only when a value had
+        // bytes that are not UTF-8 and were replaced on the way out.
+        std::optional<ParsedDefaults> written;
+        if (std::all_of(pending.begin(), pending.end(),
+                        [](const auto& change) { return validText(change.second); })) {
             written.emplace();
             written->members = std::move(next);
             classify(*written);
+        } else {
+            written = parseDefaultsText(text);
         }
-        adopt(std::move(*written));
+        pending.clear();
+        if (written) {
+            lastText = std::move(text);
+            adopt(std::move(*written));
+        }
         return true;
     }
 
@@ -741,17 +816,34 @@ struct FileDefaultsStore::Impl {
     std::vector<std::string> takeUnreported()
     {
         std::set<std::string> keys;
-        for (const auto& [key, value] : view) {
-            auto it = reported.find(key);
-            if (it == reported.end() || it->second != value)
-                keys.insert(key);
+        auto compare = [&](const std::string& key) {
+            auto now = view.find(key);
+            auto before = reported.find(key);
+            const bool same = now == view.end() ? before == reported.end()
+                                                : before != reported.end() && before->second == now->second;
+            if (same)
+                return;
+            keys.insert(key);
+            if (now == view.end())
+                reported.erase(before);
+            else
+                reported.insert_or_assign(key, now->second);
+        };
+        if (everyKeyTouched) {
+            for (const auto& entry : view)
+                compare(entry.first);
+            std::vector<std::string> gone;
+            for (const auto& entry : reported)
+                if (!view.contains(entry.first))
+                    gone.push_back(entry.first);
+            for (const std::string& key : gone)
+                compare(key);
+        } else {
+            for (const std::string& key : touched)
+                compare(key);
         }
-        for (const auto& entry : reported) {
-            if (!view.contains(entry.first))
-                keys.insert(entry.first);
-        }
-        if (!keys.empty())
-            reported = view;
+        touched.clear();
+        everyKeyTouched = false;
         return {keys.begin(), keys.end()};
     }
 };
@@ -805,8 +897,7 @@ bool FileDefaultsStore::readable() const
 
 bool FileDefaultsStore::set(const std::string& key, const DefaultsValue& value)
 {
-    impl_->pending.insert_or_assign(key, value);
-    impl_->rebuildView();
+    impl_->change(key, value);
     const bool committed = impl_->batchDepth > 0 || impl_->commit();
     notifyChanged(impl_->takeUnreported());
     return committed;
@@ -814,8 +905,7 @@ bool FileDefaultsStore::set(const std::string& key, const DefaultsValue& value)
 
 bool FileDefaultsStore::remove(const std::string& key)
 {
-    impl_->pending.insert_or_assign(key, std::nullopt);
-    impl_->rebuildView();
+    impl_->change(key, std::nullopt);
     const bool committed = impl_->batchDepth > 0 || impl_->commit();
     notifyChanged(impl_->takeUnreported());
     return committed;

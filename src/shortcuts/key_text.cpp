@@ -37,8 +37,10 @@ const std::map<int, std::string>& menuTable()
             {102, "英数"}, {104, "かな"}, {114, "?⃝"},    {115, "↖"}, {116, "⇞"}, {117, "⌦"}, {119, "↘"},
             {121, "⇟"},    {123, "←"},    {124, "→"},    {125, "↓"}, {126, "↑"},
         };
+        // Appended rather than "F" + std::string: GCC 12 reports a false
+        // -Wrestrict on that at -O3.
         for (std::size_t i = 0; i < functionKeyCodes.size(); ++i)
-            t[functionKeyCodes[i]] = "F" + std::to_string(i + 1);
+            t[functionKeyCodes[i]] = std::string("F").append(std::to_string(i + 1));
         return t;
     }();
     return table;
