@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 
@@ -42,11 +43,12 @@ std::vector<std::string> environmentWith(const std::vector<std::string>& changes
 }
 
 // Spawns with pipes for stdin (optional), stdout and stderr.
-pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& envChanges, int* in, int* out,
-            int* err)
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& envChanges, int* in,
+            int* out, int* err)
 {
     int inPipe[2] = {-1, -1}, outPipe[2], errPipe[2];
-    if ((in && pipe2(inPipe, O_CLOEXEC) != 0) || pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0)
+    if ((in && pipe2(inPipe, O_CLOEXEC) != 0) || pipe2(outPipe, O_CLOEXEC) != 0 ||
+        pipe2(errPipe, O_CLOEXEC) != 0)
         return -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -122,14 +124,34 @@ RunResult run(const std::vector<std::string>& argv, const std::vector<std::strin
     return result;
 }
 
+namespace {
+
+// ctest runs each test in a process of its own: the folder goes when the
+// process exits, or one would be left in /tmp per test.
+struct ScratchFolder {
+    std::string path;
+    ScratchFolder()
+    {
+        char tmpl[] = "/tmp/tilewise-ctl-config.XXXXXX";
+        if (const char* made = mkdtemp(tmpl))
+            path = made;
+    }
+    ~ScratchFolder()
+    {
+        if (path.empty())
+            return;
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
+} // namespace
+
 const std::string& configHome()
 {
     // The tests' own settings, never the user's.
-    static const std::string dir = [] {
-        char tmpl[] = "/tmp/tilewise-ctl-config.XXXXXX";
-        const char* made = mkdtemp(tmpl);
-        return std::string(made ? made : "/tmp");
-    }();
+    static const ScratchFolder folder;
+    static const std::string dir = folder.path.empty() ? std::string("/tmp") : folder.path;
     return dir;
 }
 
@@ -149,17 +171,14 @@ Rect primaryVisibleFrame()
     std::string name, word;
     double fx, fy, fw, fh, vx, vy, vw, vh;
     char c;
-    in >> name >> word >> c >> fx >> c >> fy >> c >> fw >> c >> fh >> c >> word >> c >> vx >> c >> vy >> c >> vw >>
-        c >> vh;
+    in >> name >> word >> c >> fx >> c >> fy >> c >> fw >> c >> fh >> c >> word >> c >> vx >> c >> vy >> c >>
+        vw >> c >> vh;
     return Rect(vx, fh - (vy + vh), vw, vh);
 }
 
 Child::Child(const std::vector<std::string>& argv, const std::vector<std::string>& env)
 {
-    int err = -1;
-    pid_ = spawn(argv, env, &stdinFd_, &stdoutFd_, &err);
-    if (err >= 0)
-        close(err);
+    pid_ = spawn(argv, env, &stdinFd_, &stdoutFd_, &stderrFd_);
 }
 
 Child::~Child()
@@ -168,6 +187,8 @@ Child::~Child()
         close(stdinFd_); // the test client ends when its input closes
     if (stdoutFd_ >= 0)
         close(stdoutFd_);
+    if (stderrFd_ >= 0)
+        close(stderrFd_);
     if (pid_ > 0) {
         // Closing its input already ends the test client; others need a signal.
         kill(pid_, SIGTERM);
@@ -189,23 +210,33 @@ int Child::terminate()
 
 std::optional<std::string> Child::readLine(std::chrono::milliseconds timeout)
 {
+    return readLineFrom(stdoutFd_, buffer_, timeout);
+}
+
+std::optional<std::string> Child::readErrorLine(std::chrono::milliseconds timeout)
+{
+    return readLineFrom(stderrFd_, errorBuffer_, timeout);
+}
+
+std::optional<std::string> Child::readLineFrom(int fd, std::string& buffer, std::chrono::milliseconds timeout)
+{
     auto deadline = Clock::now() + timeout;
     for (;;) {
-        std::size_t nl = buffer_.find('\n');
+        std::size_t nl = buffer.find('\n');
         if (nl != std::string::npos) {
-            std::string line = buffer_.substr(0, nl);
-            buffer_.erase(0, nl + 1);
+            std::string line = buffer.substr(0, nl);
+            buffer.erase(0, nl + 1);
             return line;
         }
-        pollfd pfd{stdoutFd_, POLLIN, 0};
+        pollfd pfd{fd, POLLIN, 0};
         int ms = remainingMs(deadline);
-        if (stdoutFd_ < 0 || ms == 0 || poll(&pfd, 1, ms) <= 0)
+        if (fd < 0 || ms == 0 || poll(&pfd, 1, ms) <= 0)
             return std::nullopt;
         char buf[1024];
-        ssize_t n = read(stdoutFd_, buf, sizeof buf);
+        ssize_t n = read(fd, buf, sizeof buf);
         if (n <= 0)
             return std::nullopt;
-        buffer_.append(buf, static_cast<std::size_t>(n));
+        buffer.append(buf, static_cast<std::size_t>(n));
     }
 }
 
@@ -248,7 +279,8 @@ Display::~Display()
 xcb_atom_t Display::atom(const char* name)
 {
     auto cookie = xcb_intern_atom(conn_, 0, static_cast<uint16_t>(std::strlen(name)), name);
-    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> r(xcb_intern_atom_reply(conn_, cookie, nullptr), free);
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> r(xcb_intern_atom_reply(conn_, cookie, nullptr),
+                                                                free);
     return r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
@@ -271,10 +303,12 @@ std::optional<Rect> Display::outerFrame(xcb_window_t client)
     auto geo = xcb_get_geometry(conn_, client);
     auto tr = xcb_translate_coordinates(conn_, client, root_, 0, 0);
     auto ext = xcb_get_property(conn_, 0, client, frameExtents_, XCB_ATOM_CARDINAL, 0, 4);
-    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> g(xcb_get_geometry_reply(conn_, geo, nullptr), free);
+    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> g(xcb_get_geometry_reply(conn_, geo, nullptr),
+                                                                 free);
     std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> t(
         xcb_translate_coordinates_reply(conn_, tr, nullptr), free);
-    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> e(xcb_get_property_reply(conn_, ext, nullptr), free);
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> e(xcb_get_property_reply(conn_, ext, nullptr),
+                                                                 free);
     if (!g || !t)
         return std::nullopt;
     double l = 0, r = 0, top = 0, b = 0;
@@ -285,7 +319,8 @@ std::optional<Rect> Display::outerFrame(xcb_window_t client)
     return Rect(t->dst_x - l, t->dst_y - top, g->width + l + r, g->height + top + b);
 }
 
-std::optional<Rect> Display::waitForFrame(xcb_window_t client, const Rect& expected, std::chrono::milliseconds timeout)
+std::optional<Rect> Display::waitForFrame(xcb_window_t client, const Rect& expected,
+                                          std::chrono::milliseconds timeout)
 {
     uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(conn_, client, XCB_CW_EVENT_MASK, &mask);
@@ -313,7 +348,8 @@ std::optional<Rect> Display::waitForFrameChange(xcb_window_t client, const Rect&
 xcb_window_t Display::activeWindow()
 {
     auto cookie = xcb_get_property(conn_, 0, root_, activeWindow_, XCB_ATOM_WINDOW, 0, 1);
-    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> r(xcb_get_property_reply(conn_, cookie, nullptr), free);
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> r(
+        xcb_get_property_reply(conn_, cookie, nullptr), free);
     if (!r || xcb_get_property_value_length(r.get()) != 4)
         return XCB_WINDOW_NONE;
     return *static_cast<xcb_window_t*>(xcb_get_property_value(r.get()));
@@ -357,8 +393,8 @@ bool Display::waitForRootProperty(const char* name, bool present, std::chrono::m
     xcb_atom_t a = atom(name);
     auto exists = [&] {
         auto cookie = xcb_get_property(conn_, 0, root_, a, XCB_GET_PROPERTY_TYPE_ANY, 0, 1);
-        std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> r(xcb_get_property_reply(conn_, cookie, nullptr),
-                                                                     free);
+        std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> r(
+            xcb_get_property_reply(conn_, cookie, nullptr), free);
         return r && r->type != XCB_ATOM_NONE;
     };
     auto deadline = Clock::now() + timeout;
@@ -371,8 +407,8 @@ bool Display::waitForRootProperty(const char* name, bool present, std::chrono::m
 
 bool Display::grabKey(std::uint8_t keycode, std::uint16_t modifiers)
 {
-    xcb_void_cookie_t c = xcb_grab_key_checked(conn_, 1, root_, modifiers, keycode, XCB_GRAB_MODE_ASYNC,
-                                               XCB_GRAB_MODE_ASYNC);
+    xcb_void_cookie_t c =
+        xcb_grab_key_checked(conn_, 1, root_, modifiers, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
     xcb_generic_error_t* e = xcb_request_check(conn_, c);
     free(e);
     return e == nullptr;
@@ -381,7 +417,8 @@ bool Display::grabKey(std::uint8_t keycode, std::uint16_t modifiers)
 std::uint8_t Display::keycodeOf(const char* keyName)
 {
     // xmodmap's table is the server's: no keysym headers needed here.
-    RunResult r = run({"sh", "-c", std::string("xmodmap -pke | awk '$4 == \"") + keyName + "\" { print $2; exit }'"});
+    RunResult r =
+        run({"sh", "-c", std::string("xmodmap -pke | awk '$4 == \"") + keyName + "\" { print $2; exit }'"});
     return static_cast<std::uint8_t>(std::atoi(r.out.c_str()));
 }
 

@@ -45,13 +45,20 @@ public:
 
     // The next line of standard output, or none at the deadline or its end.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout = kWait);
+    // The same for standard error.
+    std::optional<std::string> readErrorLine(std::chrono::milliseconds timeout = kWait);
     pid_t pid() const { return pid_; }
 
 private:
+    static std::optional<std::string> readLineFrom(int fd, std::string& buffer,
+                                                   std::chrono::milliseconds timeout);
+
     pid_t pid_ = -1;
     int stdinFd_ = -1;
     int stdoutFd_ = -1;
+    int stderrFd_ = -1;
     std::string buffer_;
+    std::string errorBuffer_;
 };
 
 // tilewise-testclient with the given arguments, alive until destroyed.
@@ -94,7 +101,8 @@ public:
     std::uint8_t keycodeOf(const char* keyName);
     // Waits until the root's property `name` exists (or, with `present`
     // false, is gone).
-    bool waitForRootProperty(const char* name, bool present = true, std::chrono::milliseconds timeout = kWait);
+    bool waitForRootProperty(const char* name, bool present = true,
+                             std::chrono::milliseconds timeout = kWait);
     // The given client windows ordered by the server's stacking of their
     // top-level frames, front first (some window managers leave
     // _NET_CLIENT_LIST_STACKING stale when a window is raised).
