@@ -125,6 +125,34 @@ TEST_F(TilewiseIntegrationTest, ParallelWritersWhileItRunsLoseNoKey)
     EXPECT_EQ(keys, 2 * perWriter);
 }
 
+TEST_F(TilewiseIntegrationTest, LosingTheXServerIsOneLineAndExitStatusOne)
+{
+    // A server of the test's own, so that it can go away under tilewise.
+    Child xvfb({"sh", "-c", "exec Xvfb -displayfd 1 -nolisten tcp -screen 0 640x480x24 2>/dev/null"});
+    std::optional<std::string> number = xvfb.readLine();
+    ASSERT_TRUE(number);
+    std::vector<std::string> e = env();
+    e.push_back("DISPLAY=:" + *number);
+    // xprop -spy prints the root's properties at each change: up means
+    // announced.
+    Child spy({"stdbuf", "-oL", "xprop", "-root", "-spy"}, e);
+    Child lonely({TILEWISE_PATH}, e);
+    bool up = false;
+    while (std::optional<std::string> line = spy.readLine())
+        if ((up = line->rfind("_TILEWISE_RUNNING(CARDINAL)", 0) == 0))
+            break;
+    ASSERT_TRUE(up);
+
+    xvfb.terminate();
+    std::vector<std::string> lines;
+    while (std::optional<std::string> line = lonely.readErrorLine())
+        if (line->find("no EWMH window manager") == std::string::npos)
+            lines.push_back(*line);
+    EXPECT_EQ(lines,
+              std::vector<std::string>{"tilewise: the connection to display :" + *number + " was lost"});
+    EXPECT_EQ(lonely.terminate(), 1);
+}
+
 // Context switches of a process: each one is a wakeup.
 long contextSwitches(pid_t pid)
 {
