@@ -2,6 +2,7 @@
 
 #include "platform/diagnostics.hpp"
 #include "settings/atomic_file.hpp"
+#include "settings/xdg_paths.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -862,11 +863,7 @@ FileDefaultsStore::~FileDefaultsStore()
 
 fs::path FileDefaultsStore::defaultDirectory()
 {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && xdg[0] == '/')
-        return fs::path(xdg) / "tilewise";
-    const char* home = std::getenv("HOME");
-    return fs::path(home && *home ? home : ".") / ".config" / "tilewise";
+    return xdgConfigHome() / "tilewise";
 }
 
 std::unique_ptr<FileDefaultsStore> FileDefaultsStore::fromEnvironment()

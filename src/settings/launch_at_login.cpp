@@ -2,6 +2,7 @@
 
 #include "platform/diagnostics.hpp"
 #include "settings/atomic_file.hpp"
+#include "settings/xdg_paths.hpp"
 
 #include <cstdlib>
 #include <fstream>
@@ -53,11 +54,7 @@ LaunchAtLogin::LaunchAtLogin(fs::path autostartDirectory, fs::path executable)
 
 fs::path LaunchAtLogin::defaultAutostartDirectory()
 {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && xdg[0] == '/')
-        return fs::path(xdg) / "autostart";
-    const char* home = std::getenv("HOME");
-    return fs::path(home && *home ? home : ".") / ".config" / "autostart";
+    return xdgConfigHome() / "autostart";
 }
 
 fs::path LaunchAtLogin::runningExecutable()
