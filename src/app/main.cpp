@@ -1,5 +1,6 @@
 // tilewise: the resident program. It answers its global shortcuts on the X
 // display in $DISPLAY until it is told to stop (SIGINT, SIGTERM).
+#include "app/shortcut_status.hpp"
 #include "app/single_instance.hpp"
 #include "app/tilewise_app.hpp"
 
@@ -94,12 +95,12 @@ int main(int argc, char** argv)
     PollRunLoop loop;
     loop.quitOnSignals({SIGINT, SIGTERM});
     X11WindowAccess windows(*x);
-    X11HotKeys hotKeys(*x);
     // The keymap and modifier state come from XKB; a server without it
     // still gets hot keys, with key text as on a US keyboard and no Fn tap.
     std::unique_ptr<X11KeyboardLayout> xkbLayout = X11KeyboardLayout::create(*x, &error);
     if (!xkbLayout)
         diag::problem(error + "; key names are shown as on a US keyboard");
+    X11HotKeys hotKeys(*x, xkbLayout.get());
     MemoryKeyboardLayout usLayout;
     usLayout.loadUs();
     const KeyboardLayout& keyboardLayout =
@@ -136,14 +137,14 @@ int main(int argc, char** argv)
         [&activeWindow](std::function<void()> changed) { activeWindow.addHandler(std::move(changed)); },
     };
     TilewiseApp app(services);
+    // tilewisectl shows which shortcuts this program could not take.
+    ShortcutStatusFile shortcutStatus(instance->siblingPath(".shortcuts"), app.shortcuts());
 
     // Events may wait in the connection's queue without waking poll (they
     // were read while a request waited for its reply), so every turn drains.
     bool connectionLost = false;
     auto drain = [&] {
         while (std::optional<XEvent> event = x->nextEvent()) {
-            // The layout first: a new keymap is read before the grabs are
-            // made again for it.
             if (xkbLayout)
                 xkbLayout->handleEvent(**event);
             if (xkbModifiers)
@@ -151,6 +152,11 @@ int main(int argc, char** argv)
             hotKeys.handleEvent(**event);
             activeWindow.handleEvent(**event);
         }
+        // A keyboard change comes as several notifications: the keymap is
+        // read once they are all in, then the grabs made again for it.
+        if (xkbLayout)
+            xkbLayout->refresh();
+        hotKeys.applyPendingKeyboardChange();
         // Both the descriptor and the turn hook come here: say it once.
         if (!x->ok() && !connectionLost) {
             connectionLost = true;

@@ -18,6 +18,8 @@ namespace tilewise {
 
 namespace {
 
+constexpr std::string_view lockSuffix = ".lock";
+
 bool allDigits(std::string_view s)
 {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -62,7 +64,7 @@ std::optional<std::string> lockName(std::string_view display)
     std::string name = "display-";
     if (!host.empty())
         name.append(host).append("-");
-    name.append(number).append(".lock");
+    name.append(number).append(lockSuffix);
     if (name.size() > NAME_MAX)
         return std::nullopt;
     return name;
@@ -103,7 +105,31 @@ int openPrivateFolder(const std::string& path, const std::string& advice, std::s
     return -1;
 }
 
+// The private folder: in the runtime folder, or, when that is unset or not
+// absolute (to be ignored then), one of this user's in `fallbackBase`.
+std::string privateFolder(const char* runtimeDir, const std::string& fallbackBase)
+{
+    return runtimeDir && runtimeDir[0] == '/' ? std::string(runtimeDir) + "/tilewise"
+                                              : fallbackBase + "/tilewise-" + std::to_string(geteuid());
+}
+
 } // namespace
+
+std::string SingleInstance::siblingPath(const std::string& suffix) const
+{
+    return path_.substr(0, path_.size() - lockSuffix.size()) + suffix;
+}
+
+std::optional<std::string> SingleInstance::siblingPathFor(const std::string& display, const char* runtimeDir,
+                                                          const std::string& suffix,
+                                                          const std::string& fallbackBase)
+{
+    std::optional<std::string> name = lockName(display);
+    if (!name)
+        return std::nullopt;
+    name->resize(name->size() - lockSuffix.size());
+    return privateFolder(runtimeDir, fallbackBase) + "/" + *name + suffix;
+}
 
 std::unique_ptr<SingleInstance> SingleInstance::acquire(const std::string& display, const char* runtimeDir,
                                                         std::string& error, const std::string& fallbackBase)
@@ -114,10 +140,8 @@ std::unique_ptr<SingleInstance> SingleInstance::acquire(const std::string& displ
         error = "cannot make sense of the display name '" + display + "'";
         return nullptr;
     }
-    // A relative XDG_RUNTIME_DIR is to be ignored, as if unset.
-    bool runtime = runtimeDir && runtimeDir[0] == '/';
-    std::string folder = runtime ? std::string(runtimeDir) + "/tilewise"
-                                 : fallbackBase + "/tilewise-" + std::to_string(geteuid());
+    const bool runtime = runtimeDir && runtimeDir[0] == '/';
+    const std::string folder = privateFolder(runtimeDir, fallbackBase);
     int dirFd =
         openPrivateFolder(folder, runtime ? "; remove it" : "; remove it or set XDG_RUNTIME_DIR", error);
     if (dirFd < 0)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tilewise {
@@ -27,6 +28,14 @@ public:
     SingleInstance& operator=(const SingleInstance&) = delete;
 
     const std::string& path() const { return path_; }
+    // A file of this instance's beside its lock: "display-1" + `suffix`.
+    std::string siblingPath(const std::string& suffix) const;
+    // The same path for whoever holds the lock of `display`, worked out
+    // without making or checking anything; none for a display name that
+    // `acquire` refuses.
+    static std::optional<std::string> siblingPathFor(const std::string& display, const char* runtimeDir,
+                                                     const std::string& suffix,
+                                                     const std::string& fallbackBase = "/tmp");
 
 private:
     SingleInstance(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}

@@ -28,8 +28,13 @@ TilewiseApp::TilewiseApp(PlatformServices services)
       manager_(services_.windows, services_.store, services_.runLoop, listener_),
       shortcuts_(services_.store, services_.hotKeys, services_.keyboardLayout)
 {
+    shortcuts_.addChangeObserver([this](std::string_view notification, const KeyboardShortcuts::Name& name) {
+        notifications_.post(std::string(notification), {{notification_keys::name, name.rawValue}});
+    });
     // The start steps of the settings and the defaults the catalogue stores
     // for its names are committed together: one write at most per start.
+    // The hot keys reach the platform together too.
+    KeyboardShortcuts::RegistrationBatch registrations(shortcuts_);
     DefaultsBatch batch(services_.store);
     StorageHooks hooks;
     // The catalogue does not exist yet while the settings start; the hot
@@ -49,6 +54,15 @@ TilewiseApp::TilewiseApp(PlatformServices services)
                                                      services_.runLoop,
                                                      [this](OperationType op) { manager_.perform(op); });
     storage_->applyHotKeySettings();
+
+    // Another program may let go of a refused combination at any time and
+    // X does not say so; a change of the active window is the cheap moment
+    // to ask again, and only while something is refused.
+    if (services_.watchFrontmostApplication)
+        services_.watchFrontmostApplication([this] {
+            if (shortcuts_.hasRefused())
+                shortcuts_.retryRefused();
+        });
 }
 
 } // namespace tilewise

@@ -4,6 +4,7 @@
 
 #include "layout/layout_listener.hpp"
 #include "layout/layout_manager.hpp"
+#include "settings/notification_center.hpp"
 #include "settings/storage.hpp"
 #include "shortcuts/keyboard_shortcuts.hpp"
 #include "shortcuts/shortcuts_manager_state.hpp"
@@ -53,9 +54,12 @@ public:
     Storage& storage() { return *storage_; }
     KeyboardShortcuts& shortcuts() { return shortcuts_; }
     ShortcutsManagerState& shortcutsManagerState() { return *state_; }
+    // The process's notifications; every change of a shortcut is posted here.
+    NotificationCenter& notifications() { return notifications_; }
 
 private:
     PlatformServices services_;
+    NotificationCenter notifications_;
     LayoutListener listener_;
     LayoutManager manager_;
     KeyboardShortcuts shortcuts_;

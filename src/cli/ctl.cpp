@@ -33,7 +33,9 @@ Commands:
   operations          list every operation name
   screens             list the screens: name, frame and visible frame
   windows             list the windows front to back: id, level, frame, pid, name
-  shortcuts           list every shortcut name with its keys, or "none"
+  shortcuts           list every shortcut name with its keys, or "none"; one
+                      the running Tilewise cannot hold is marked
+                      "(not held: REASON)"
   defaults read [KEY]             show one setting, or every stored one; a
                                   setting Tilewise knows but that is not stored
                                   shows the value in use, marked "(default)"
@@ -52,7 +54,8 @@ defaults write refuses a value Tilewise would reject or ignore:
   TilewiseQuickActionShowScreen       -string mouseScreen|activeScreen|primaryScreen
   KeyboardShortcuts_NAME              -bool false for none, or -string
       {"carbonKeyCode":K,"carbonModifiers":M}, M the sum of 4096 Control,
-      2048 Alt, 512 Shift and 256 Super
+      2048 Alt, 512 Shift and 256 Super, with Control, Alt or Super unless
+      K is a function key
 Other keys are written as given.
 
 Options:
@@ -207,10 +210,12 @@ int defaults(const std::vector<std::string>& args, DefaultsStore& store, const C
                               : "unknown defaults command " + quotedForMessage(verb));
 }
 
-// The shortcuts as the running program sees them. It works on a copy of the
-// settings: naming a shortcut stores its default, which a listing must not.
-int listShortcuts(const DefaultsStore& store, const KeyboardLayout& layout, std::ostream& out)
+// The shortcuts as the running program sees them, each one it cannot hold
+// marked with the reason. It works on a copy of the settings: naming a
+// shortcut stores its default, which a listing must not.
+int listShortcuts(const DefaultsStore& store, const CtlPlatform& platform, std::ostream& out)
 {
+    const KeyboardLayout& layout = *platform.keyboardLayout;
     MemoryDefaultsStore copy;
     for (const auto& [key, value] : store.allValues())
         copy.set(key, value);
@@ -222,7 +227,11 @@ int listShortcuts(const DefaultsStore& store, const KeyboardLayout& layout, std:
     names.push_back(shortcuts.makeName(std::string(ShortcutsManagerState::launchQuickActionName)));
     for (const KeyboardShortcuts::Name& name : names) {
         std::optional<KeyboardShortcuts::Shortcut> s = shortcuts.shortcut(name);
-        out << name.rawValue << " " << (s ? shortcuts.displayText(*s) : "none") << "\n";
+        out << name.rawValue << " " << (s ? shortcuts.displayText(*s) : "none");
+        if (platform.shortcutRefusals && s)
+            if (auto it = platform.shortcutRefusals->find(name.rawValue); it != platform.shortcutRefusals->end())
+                out << " (not held: " << it->second << ")";
+        out << "\n";
     }
     return ctlOk;
 }
@@ -302,7 +311,7 @@ int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const Ctl
         return perform(*op, platform, store, err);
 
     if (command == "shortcuts")
-        return listShortcuts(store, *platform.keyboardLayout, out);
+        return listShortcuts(store, platform, out);
 
     if (command == "screens") {
         for (const Screen& s : platform.access->screens())

@@ -4,7 +4,9 @@
 
 #include <functional>
 #include <iosfwd>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,9 @@ struct CtlPlatform {
     WindowAccess* access = nullptr;
     // The display's current keyboard layout, for the text of shortcuts.
     const KeyboardLayout* keyboardLayout = nullptr;
+    // The shortcuts the running Tilewise does not hold, by name, with the
+    // reason; none when no Tilewise runs on the display.
+    std::optional<std::map<std::string, std::string>> shortcutRefusals;
 };
 
 // Opens the platform, or returns an error line (and ctlNoDisplay) instead.

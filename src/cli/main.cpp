@@ -1,4 +1,6 @@
 // tilewisectl: one-shot layout operations on the display in $DISPLAY.
+#include "app/shortcut_status.hpp"
+#include "app/single_instance.hpp"
 #include "cli/ctl.hpp"
 
 #include "platform/diagnostics.hpp"
@@ -47,6 +49,10 @@ int main(int argc, char** argv)
         std::string noXkb;
         xkbLayout = X11KeyboardLayout::create(*connection, &noXkb);
         platform.keyboardLayout = xkbLayout ? static_cast<const KeyboardLayout*>(xkbLayout.get()) : &usLayout;
+        // What the running Tilewise on this display could not grab.
+        if (std::optional<std::string> path =
+                SingleInstance::siblingPathFor(display, std::getenv("XDG_RUNTIME_DIR"), ".shortcuts"))
+            platform.shortcutRefusals = readShortcutStatus(*path);
         return int(ctlOk);
     };
 

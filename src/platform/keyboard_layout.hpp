@@ -1,4 +1,5 @@
-// The user's keyboard layouts as text: which character a physical key gives.
+// The user's keyboard layouts as text: which character a physical key gives
+// in each layout group the keyboard has.
 #pragma once
 
 #include <optional>
@@ -8,19 +9,19 @@ namespace tilewise {
 
 class KeyboardLayout {
 public:
-    // The layout in use, and the layout that can type ASCII (the display text
-    // of a shortcut follows the latter so that a Cyrillic layout still shows
-    // Latin letters).
-    enum class Source { Current, AsciiCapable };
-
     // Modifier state of a translation: only Shift and Option change the text.
     static constexpr int shiftState = 2;
     static constexpr int optionState = 8;
 
     virtual ~KeyboardLayout() = default;
 
-    // UTF-8 text of the key, or none when the layout has no data for it.
-    virtual std::optional<std::string> translate(Source source, int keyCode, int modifierState) const = 0;
+    // Groups are the layouts the keyboard switches between, from 0.
+    virtual int groupCount() const = 0;
+    virtual int currentGroup() const = 0;
+    // UTF-8 text the key types in `group`, or none when the group has no
+    // data for the key. Keys that type nothing by themselves (arrows, dead
+    // keys) may give none or a symbol.
+    virtual std::optional<std::string> translate(int group, int keyCode, int modifierState) const = 0;
 };
 
 } // namespace tilewise

@@ -4,6 +4,7 @@
 #include "settings/json_array.hpp"
 #include "settings/setting_enums.hpp"
 #include "settings/storage.hpp"
+#include "shortcuts/key_positions.hpp"
 #include "shortcuts/keyboard_shortcuts.hpp"
 
 #include <nlohmann/json.hpp>
@@ -102,10 +103,18 @@ std::optional<std::string> textFault(std::string_view key, const std::string& te
             return k + ": " + quotedForMessage(text) + " is not one of " +
                    joined(enumerationValues(key), ", ");
         return std::nullopt;
-    case StoredKind::shortcut:
-        if (!KeyboardShortcuts::Shortcut::fromJson(text))
+    case StoredKind::shortcut: {
+        std::optional<KeyboardShortcuts::Shortcut> s = KeyboardShortcuts::Shortcut::fromJson(text);
+        if (!s)
             return k + ": not a shortcut such as " + shortcutExample + "; -bool false means none";
+        if (!keyPosition(s->carbonKeyCode))
+            return k + ": no key has the key code " + std::to_string(s->carbonKeyCode);
+        // Grabbing a bare key would take it from every program.
+        if (!KeyboardShortcuts::isUsable(*s))
+            return k + ": a shortcut needs Control (4096), Alt (2048) or Super (256) unless its key is a "
+                       "function key";
         return std::nullopt;
+    }
     case StoredKind::boolean:
         return k + " is a boolean: use -bool true|false";
     case StoredKind::unknown:

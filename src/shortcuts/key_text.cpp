@@ -1,6 +1,14 @@
 #include "shortcuts/key_text.hpp"
 
+#include "shortcuts/key_positions.hpp"
+
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <vector>
+
+#include <locale.h>
+#include <wctype.h>
 #include <map>
 #include <utility>
 
@@ -69,26 +77,117 @@ std::string utf8(char32_t cp)
     return out;
 }
 
+namespace {
+
+// Text a user can read: no control characters, which layouts give for
+// Return, Tab or Escape.
+bool printable(const std::optional<std::string>& text)
+{
+    if (!text || text->empty())
+        return false;
+    return std::none_of(text->begin(), text->end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+}
+
+// A group whose A key types an ASCII letter is one a Latin keyboard prints.
+bool asciiCapable(const KeyboardLayout& layout, int group)
+{
+    std::optional<std::string> a = layout.translate(group, 0, 0);
+    return a && a->size() == 1 && std::isalpha(static_cast<unsigned char>((*a)[0]));
+}
+
+// The key's character in the first ASCII-capable group that gives one,
+// the current group first.
+std::optional<std::string> asciiCapableText(int keyCode, int state, const KeyboardLayout& layout)
+{
+    const int current = layout.currentGroup();
+    std::vector<int> order{current};
+    for (int g = 0; g < layout.groupCount(); ++g)
+        if (g != current)
+            order.push_back(g);
+    for (int group : order) {
+        if (!asciiCapable(layout, group))
+            continue;
+        std::optional<std::string> text = layout.translate(group, keyCode, state);
+        if (printable(text))
+            return text;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> legend(int keyCode)
+{
+    if (const KeyPosition* p = keyPosition(keyCode))
+        return std::string(p->legend);
+    return std::nullopt;
+}
+
+// Decodes one UTF-8 sequence at `i`, advancing it; a byte that does not
+// start a whole sequence comes back as itself, so nothing is lost.
+char32_t decode(const std::string& s, std::size_t& i)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char lead = byte(i);
+    const std::size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    if (extra == 0 || i + extra >= s.size()) {
+        ++i;
+        return lead;
+    }
+    char32_t cp = lead & (0x3F >> extra);
+    for (std::size_t k = 1; k <= extra; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) {
+            ++i;
+            return lead;
+        }
+        cp = (cp << 6) | (byte(i + k) & 0x3F);
+    }
+    i += extra + 1;
+    return cp;
+}
+
+char32_t upper(char32_t cp)
+{
+    if (cp < 0x80)
+        return (cp >= 'a' && cp <= 'z') ? cp - 'a' + 'A' : cp;
+    // The C library knows every script's cases, but only under a UTF-8
+    // locale; the program's own locale is left alone.
+    static const locale_t utf8Locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+    if (!utf8Locale)
+        return cp;
+    return static_cast<char32_t>(towupper_l(static_cast<wint_t>(cp), utf8Locale));
+}
+
+} // namespace
+
+bool isFunctionKey(int keyCode)
+{
+    return std::find(functionKeyCodes.begin(), functionKeyCodes.end(), keyCode) != functionKeyCodes.end();
+}
+
 std::optional<std::string> keyDisplayText(int keyCode, const KeyboardLayout& layout)
 {
     auto it = displayTable().find(keyCode);
     if (it != displayTable().end())
         return it->second;
-    std::optional<std::string> text = layout.translate(KeyboardLayout::Source::AsciiCapable, keyCode, 0);
-    if (text && text->empty())
-        return std::nullopt;
-    return text;
+    if (std::optional<std::string> text = asciiCapableText(keyCode, 0, layout))
+        return text;
+    return legend(keyCode);
 }
 
 std::string capitalized(const std::string& text)
 {
-    std::string out = text;
+    std::string out;
     bool wordStart = true;
-    for (char& ch : out) {
-        bool isSpace = ch == ' ' || ch == '\t' || ch == '\n';
-        if (wordStart && ch >= 'a' && ch <= 'z')
-            ch = static_cast<char>(ch - 'a' + 'A');
-        // A continuation byte of a multi-byte character is still inside the word.
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t from = i;
+        char32_t cp = decode(text, i);
+        const bool isSpace = cp == ' ' || cp == '\t' || cp == '\n';
+        // A byte that is no UTF-8 came back alone and stays as it is.
+        const bool valid = cp < 0x80 || i - from > 1;
+        if (wordStart && valid && !isSpace && upper(cp) != cp)
+            out += utf8(upper(cp));
+        else
+            out.append(text, from, i - from);
         wordStart = isSpace;
     }
     return out;
@@ -104,12 +203,12 @@ std::optional<std::string> menuKeyText(int keyCode, int carbonModifiers, const K
         state |= KeyboardLayout::shiftState;
     if (carbonModifiers & carbonOption)
         state |= KeyboardLayout::optionState;
-    for (auto source : {KeyboardLayout::Source::Current, KeyboardLayout::Source::AsciiCapable}) {
-        std::optional<std::string> text = layout.translate(source, keyCode, state);
-        if (text && !text->empty())
-            return text;
-    }
-    return std::nullopt;
+    if (std::optional<std::string> text = layout.translate(layout.currentGroup(), keyCode, state);
+        printable(text))
+        return text;
+    if (std::optional<std::string> text = asciiCapableText(keyCode, state, layout))
+        return text;
+    return legend(keyCode);
 }
 
 } // namespace tilewise

@@ -30,16 +30,19 @@ struct Key {
 };
 
 // Text of a key in a shortcut's display text: the fixed table (Space and the
-// function keys), else the ASCII-capable layout's character. None when the
-// layout gives nothing.
+// function keys), else the character the key gives in the first
+// ASCII-capable group that gives one (the current group first), else its
+// legend on a US keyboard. None for a key code no key has.
 std::optional<std::string> keyDisplayText(int keyCode, const KeyboardLayout& layout);
 
-// The first letter of each word upper-cased (ASCII letters; other scripts
-// keep their case).
+// F1 to F20: the keys a shortcut may use without Control, Option or Command.
+bool isFunctionKey(int keyCode);
+
+// The first letter of each word upper-cased, in every script.
 std::string capitalized(const std::string& text);
 
 // Text of a key for a menu key equivalent: the special table, else the
-// current layout, else the ASCII-capable one. Only Shift and Option of
+// current group, else the ASCII-capable ones, else the US legend. Only Shift and Option of
 // `carbonModifiers` change the text. None when no source gives text.
 std::optional<std::string> menuKeyText(int keyCode, int carbonModifiers, const KeyboardLayout& layout);
 

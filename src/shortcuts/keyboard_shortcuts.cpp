@@ -93,22 +93,43 @@ KeyboardShortcuts::KeyboardShortcuts(DefaultsStore& store, HotKeyRegistrar& regi
     : store_(store), registrar_(registrar), layout_(layout)
 {
     registrar_.setHandler([this](int id, bool pressed) { handleHotKeyEvent(id, pressed); });
+    registrar_.setKeyboardChangeHandler([this] { followKeyboardChange(); });
+    storeObserver_ = store_.addChangeObserver([this](const std::vector<std::string>& keys) { followStore(keys); });
 }
 
 KeyboardShortcuts::~KeyboardShortcuts()
 {
     registrar_.setHandler(nullptr);
+    registrar_.setKeyboardChangeHandler(nullptr);
+    store_.removeChangeObserver(storeObserver_);
+}
+
+void KeyboardShortcuts::remember(const Name& name)
+{
+    if (knownNames_.try_emplace(name.rawValue, name).second)
+        seen_[name.rawValue] = shortcut(name);
+}
+
+std::optional<KeyboardShortcuts::Shortcut> KeyboardShortcuts::held(const Name& name) const
+{
+    auto it = seen_.find(name.rawValue);
+    return it != seen_.end() ? it->second : shortcut(name);
 }
 
 KeyboardShortcuts::Name KeyboardShortcuts::makeName(std::string rawValue,
                                                     std::optional<Shortcut> defaultShortcut)
 {
     Name name{std::move(rawValue), defaultShortcut};
-    knownNames_.insert(name.rawValue);
+    remember(name);
     // Only a fresh user gets the default: a stored false is a user's removal.
     if (defaultShortcut && !store_.contains(name.storageKey()))
         setShortcut(name, *defaultShortcut);
     return name;
+}
+
+bool KeyboardShortcuts::isUsable(const Shortcut& s)
+{
+    return (s.carbonModifiers & (control | option | command)) != 0 || isFunctionKey(s.carbonKeyCode);
 }
 
 std::optional<KeyboardShortcuts::Shortcut> KeyboardShortcuts::shortcut(const Name& name) const
@@ -116,26 +137,39 @@ std::optional<KeyboardShortcuts::Shortcut> KeyboardShortcuts::shortcut(const Nam
     std::optional<std::string> text = store_.stringValue(name.storageKey());
     if (!text)
         return std::nullopt;
-    return Shortcut::fromJson(*text);
+    std::optional<Shortcut> s = Shortcut::fromJson(*text);
+    if (s && !isUsable(*s)) {
+        diag::problemOnce("bare shortcut " + name.rawValue + " " + *text,
+                          "Ignoring the shortcut " + name.rawValue + " " + displayText(*s) +
+                              ": a shortcut needs Control, Alt or Super unless its key is a function key");
+        return std::nullopt;
+    }
+    return s;
 }
 
 void KeyboardShortcuts::setShortcut(const Name& name, const Shortcut& newShortcut)
 {
-    knownNames_.insert(name.rawValue);
+    remember(name);
     std::string text = newShortcut.toJson();
-    if (std::optional<Shortcut> old = shortcut(name))
+    std::optional<Shortcut> old = held(name);
+    // Known before the store is written: the store's change notification
+    // then finds nothing new.
+    seen_[name.rawValue] = newShortcut;
+    if (old && *old != newShortcut)
         releaseShortcut(*old, name);
-    if (!isRegistered(newShortcut))
-        registerShortcut(newShortcut, name);
+    if (!isRegistered(newShortcut) && !disabled_.count(name.rawValue))
+        registerShortcut(newShortcut);
     store_.set(name.storageKey(), text);
     notifyChange(name);
 }
 
 void KeyboardShortcuts::removeShortcut(const Name& name)
 {
-    std::optional<Shortcut> old = shortcut(name);
+    remember(name);
+    std::optional<Shortcut> old = held(name);
     if (!old)
         return;
+    seen_[name.rawValue] = std::nullopt;
     if (name.defaultShortcut)
         store_.set(name.storageKey(), false);
     else
@@ -146,12 +180,15 @@ void KeyboardShortcuts::removeShortcut(const Name& name)
 
 void KeyboardShortcuts::reset(const std::vector<Name>& names)
 {
+    RegistrationBatch batch(*this);
     for (const Name& name : names) {
         if (name.defaultShortcut) {
             setShortcut(name, *name.defaultShortcut);
             continue;
         }
-        std::optional<Shortcut> old = shortcut(name);
+        remember(name);
+        std::optional<Shortcut> old = held(name);
+        seen_[name.rawValue] = std::nullopt;
         store_.remove(name.storageKey());
         if (old)
             releaseShortcut(*old, name);
@@ -171,28 +208,36 @@ void KeyboardShortcuts::onKeyUp(const Name& name, Action action)
 
 void KeyboardShortcuts::bind(HandlerList& list, const Name& name, Action action)
 {
-    knownNames_.insert(name.rawValue);
+    remember(name);
     auto it = std::find_if(list.begin(), list.end(), [&](const auto& entry) { return entry.first == name; });
     if (it == list.end())
         list.push_back({name, {std::move(action)}});
     else
         it->second.push_back(std::move(action));
-    if (std::optional<Shortcut> s = shortcut(name); s && !isRegistered(*s))
-        registerShortcut(*s, name);
+    if (std::optional<Shortcut> s = held(name); s && !isRegistered(*s) && !disabled_.count(name.rawValue))
+        registerShortcut(*s);
 }
 
 void KeyboardShortcuts::enable(const std::vector<Name>& names)
 {
-    for (const Name& name : names)
-        if (std::optional<Shortcut> s = shortcut(name); s && !isRegistered(*s))
-            registerShortcut(*s, name);
+    RegistrationBatch batch(*this);
+    for (const Name& name : names) {
+        remember(name);
+        disabled_.erase(name.rawValue);
+        if (std::optional<Shortcut> s = held(name); s && !isRegistered(*s))
+            registerShortcut(*s);
+    }
+    refusalsMayHaveChanged();
 }
 
 void KeyboardShortcuts::disable(const std::vector<Name>& names)
 {
-    for (const Name& name : names)
-        if (std::optional<Shortcut> s = shortcut(name))
+    for (const Name& name : names) {
+        remember(name);
+        disabled_.insert(name.rawValue);
+        if (std::optional<Shortcut> s = held(name))
             unregisterShortcut(*s);
+    }
 }
 
 std::string KeyboardShortcuts::modifierSymbols(std::uint64_t flags)
@@ -229,24 +274,83 @@ KeyboardShortcuts::menuKeyEquivalent(const Name& name) const
     return MenuKeyEquivalent{text ? firstCharacter(*text) : " ", s->modifierFlags() & shown};
 }
 
-void KeyboardShortcuts::registerShortcut(const Shortcut& s, const Name& forName)
+void KeyboardShortcuts::registerShortcut(const Shortcut& s)
 {
-    // A refused combination stays in the set so that it is not tried again
-    // until it is unregistered and set anew.
+    // A refused combination stays in the set: it is tried again when the
+    // keyboard, the store or the active window changes, not at every set.
     registeredShortcuts_.insert(s);
     int id = ++hotKeyIdCounter_;
-    if (!enabled_ || menuOpen_) {
-        // Registered with the platform when the menu closes.
-        hotKeys_[id] = HotKey{s, id, false};
+    hotKeys_[id] = HotKey{s, id, false, HotKeyStatus::held};
+    // While a menu tracks, the platform gets it when the menu closes.
+    if (!enabled_ || menuOpen_)
         return;
-    }
-    if (!registrar_.registerHotKey(id, s.carbonKeyCode, s.carbonModifiers)) {
-        // Without this line a user cannot learn why the shortcut never fires.
-        diag::problem("Failed to register the shortcut " + forName.rawValue + " " + displayText(s) +
-                      ": the combination is taken by another program");
+    pendingIds_.push_back(id);
+    if (batchDepth_ == 0)
+        flushRegistrations();
+}
+
+void KeyboardShortcuts::flushRegistrations()
+{
+    std::vector<int> ids;
+    for (int id : std::exchange(pendingIds_, {}))
+        if (auto it = hotKeys_.find(id); it != hotKeys_.end() && !it->second.registered)
+            ids.push_back(id);
+    registerWithPlatform(ids);
+}
+
+void KeyboardShortcuts::registerWithPlatform(const std::vector<int>& ids)
+{
+    if (ids.empty())
         return;
+    std::vector<HotKeyRequest> requests;
+    for (int id : ids) {
+        const HotKey& hk = hotKeys_.at(id);
+        requests.push_back({id, hk.shortcut.carbonKeyCode, hk.shortcut.carbonModifiers});
     }
-    hotKeys_[id] = HotKey{s, id, true};
+    std::vector<HotKeyStatus> statuses = registrar_.registerHotKeys(requests);
+    for (std::size_t i = 0; i < ids.size() && i < statuses.size(); ++i) {
+        HotKey& hk = hotKeys_.at(ids[i]);
+        hk.status = statuses[i];
+        hk.registered = statuses[i] == HotKeyStatus::held;
+        if (!hk.registered)
+            reportRefusal(hk);
+    }
+    refusalsMayHaveChanged();
+}
+
+void KeyboardShortcuts::reportRefusal(const HotKey& hk) const
+{
+    // Without this line a user cannot learn why the shortcut never fires.
+    const std::string keys = displayText(hk.shortcut);
+    // The names that answer to it; a combination set for a name nobody
+    // bound yet is still worth a line.
+    std::vector<std::string> names;
+    for (const auto& [raw, seen] : seen_)
+        if (seen == hk.shortcut && isActive(raw))
+            names.push_back(raw);
+    if (names.empty())
+        for (const auto& [raw, seen] : seen_)
+            if (seen == hk.shortcut && !disabled_.count(raw))
+                names.push_back(raw);
+    for (const std::string& raw : names) {
+        std::string line = "Failed to register the shortcut " + raw + " " + keys;
+        switch (hk.status) {
+        case HotKeyStatus::held:
+            return;
+        case HotKeyStatus::taken:
+            line += ": the combination is taken by another program";
+            break;
+        case HotKeyStatus::rejected:
+            line += ": the server rejects it";
+            break;
+        case HotKeyStatus::noSuchKey:
+            line += " (key code " + std::to_string(hk.shortcut.carbonKeyCode) +
+                    "): there is no such key on this keyboard";
+            break;
+        }
+        diag::problemOnce("refused " + raw + " " + hk.shortcut.toJson() + " " + std::string(describe(hk.status)),
+                          line);
+    }
 }
 
 void KeyboardShortcuts::unregisterShortcut(const Shortcut& s)
@@ -256,20 +360,30 @@ void KeyboardShortcuts::unregisterShortcut(const Shortcut& s)
             continue;
         if (it->second.registered)
             registrar_.unregisterHotKey(it->first);
+        const bool wasRefused = it->second.status != HotKeyStatus::held;
         hotKeys_.erase(it);
+        if (wasRefused)
+            refusalsMayHaveChanged();
         break;
     }
     registeredShortcuts_.erase(s);
 }
 
-bool KeyboardShortcuts::heldByOtherName(const Shortcut& s, const Name& name) const
+bool KeyboardShortcuts::isActive(const std::string& raw) const
 {
-    for (const std::string& raw : knownNames_) {
-        if (raw == name.rawValue)
-            continue;
-        if (shortcut(Name{raw, std::nullopt}) == s)
+    if (disabled_.count(raw))
+        return false;
+    auto bound = [&](const HandlerList& list) {
+        return std::any_of(list.begin(), list.end(), [&](const auto& entry) { return entry.first.rawValue == raw; });
+    };
+    return bound(keyDownHandlers_) || bound(keyUpHandlers_);
+}
+
+bool KeyboardShortcuts::heldByOtherName(const Shortcut& s, const std::string& raw) const
+{
+    for (const auto& [other, seen] : seen_)
+        if (other != raw && seen == s && !disabled_.count(other))
             return true;
-    }
     return false;
 }
 
@@ -277,7 +391,7 @@ void KeyboardShortcuts::releaseShortcut(const Shortcut& s, const Name& name)
 {
     // One hot key serves every name on a combination: dropping it for one
     // name would silence the others.
-    if (!heldByOtherName(s, name))
+    if (!heldByOtherName(s, name.rawValue))
         unregisterShortcut(s);
 }
 
@@ -288,10 +402,99 @@ void KeyboardShortcuts::notifyChange(const Name& name)
         o(shortcutByNameDidChange, name);
 }
 
+void KeyboardShortcuts::followStore(const std::vector<std::string>& keys)
+{
+    RegistrationBatch batch(*this);
+    for (const std::string& key : keys) {
+        if (!key.starts_with(keyPrefix))
+            continue;
+        auto known = knownNames_.find(key.substr(keyPrefix.size()));
+        if (known == knownNames_.end())
+            continue;
+        const Name name = known->second;
+        // A removed key is a fresh start for the name: its default comes
+        // back, as it would at the next start.
+        if (name.defaultShortcut && !store_.contains(key)) {
+            setShortcut(name, *name.defaultShortcut);
+            continue;
+        }
+        std::optional<Shortcut> now = shortcut(name);
+        std::optional<Shortcut> before = held(name);
+        if (now == before)
+            continue;
+        seen_[name.rawValue] = now;
+        if (before)
+            releaseShortcut(*before, name);
+        if (now && isActive(name.rawValue) && !isRegistered(*now))
+            registerShortcut(*now);
+        notifyChange(name);
+    }
+    // Another program may have let a refused combination go meanwhile.
+    retryRefused();
+}
+
+void KeyboardShortcuts::followKeyboardChange()
+{
+    // The platform has let everything go; all is made again under the old
+    // ids, the refused ones included.
+    std::vector<int> ids;
+    for (auto& [id, hk] : hotKeys_) {
+        hk.registered = false;
+        ids.push_back(id);
+    }
+    if (!enabled_ || menuOpen_)
+        return;
+    pendingIds_.insert(pendingIds_.end(), ids.begin(), ids.end());
+    if (batchDepth_ == 0)
+        flushRegistrations();
+}
+
+void KeyboardShortcuts::retryRefused()
+{
+    if (!enabled_ || menuOpen_)
+        return;
+    for (const auto& [id, hk] : hotKeys_)
+        if (!hk.registered && hk.status != HotKeyStatus::held)
+            pendingIds_.push_back(id);
+    if (batchDepth_ == 0)
+        flushRegistrations();
+}
+
+bool KeyboardShortcuts::hasRefused() const
+{
+    return std::any_of(hotKeys_.begin(), hotKeys_.end(),
+                       [](const auto& entry) { return entry.second.status != HotKeyStatus::held; });
+}
+
+std::size_t KeyboardShortcuts::hotKeyCount() const
+{
+    return std::size_t(std::count_if(hotKeys_.begin(), hotKeys_.end(),
+                                     [](const auto& entry) { return entry.second.status == HotKeyStatus::held; }));
+}
+
+std::vector<KeyboardShortcuts::Refusal> KeyboardShortcuts::refusals() const
+{
+    std::vector<Refusal> out;
+    for (const auto& [raw, seen] : seen_) {
+        if (!seen || !isActive(raw))
+            continue;
+        for (const auto& [id, hk] : hotKeys_)
+            if (hk.shortcut == *seen && hk.status != HotKeyStatus::held)
+                out.push_back({raw, *seen, hk.status});
+    }
+    return out;
+}
+
+void KeyboardShortcuts::refusalsMayHaveChanged()
+{
+    if (refusalObserver_)
+        refusalObserver_();
+}
+
 bool KeyboardShortcuts::handleHotKeyEvent(int id, bool pressed)
 {
     auto it = hotKeys_.find(id);
-    if (it == hotKeys_.end())
+    if (it == hotKeys_.end() || !it->second.registered)
         return false;
     Shortcut s = it->second.shortcut;
     dispatch(s, pressed);
@@ -322,16 +525,11 @@ void KeyboardShortcuts::setMenuOpen(bool open)
 void KeyboardShortcuts::updateEventTypes()
 {
     if (enabled_ && !menuOpen_) {
-        for (auto it = hotKeys_.begin(); it != hotKeys_.end();) {
-            HotKey& hk = it->second;
-            if (!hk.registered && !registrar_.registerHotKey(hk.carbonHotKeyId, hk.shortcut.carbonKeyCode,
-                                                             hk.shortcut.carbonModifiers)) {
-                it = hotKeys_.erase(it);
-                continue;
-            }
-            hk.registered = true;
-            ++it;
-        }
+        std::vector<int> ids;
+        for (const auto& [id, hk] : hotKeys_)
+            if (!hk.registered)
+                ids.push_back(id);
+        registerWithPlatform(ids);
         return;
     }
     // The menu would otherwise never see the keys the hot keys hold.
@@ -348,7 +546,7 @@ bool KeyboardShortcuts::handleRawKeyEvent(int keyCode, int carbonModifiers, bool
         return false;
     Shortcut s = Shortcut::normalized(keyCode, carbonModifiers);
     for (const auto& [id, hk] : hotKeys_) {
-        if (hk.shortcut == s) {
+        if (hk.shortcut == s && hk.status == HotKeyStatus::held) {
             dispatch(s, pressed);
             return true;
         }

@@ -87,16 +87,32 @@ public:
         std::uint64_t modifierFlags = 0;
     };
 
+    // A name and why the platform does not hold its combination now.
+    struct Refusal {
+        std::string name;
+        Shortcut shortcut;
+        HotKeyStatus status = HotKeyStatus::taken;
+    };
+
+    // Follows the store: whoever changes a name's combination there (another
+    // process, a hand edit), the service releases what no name holds any
+    // more, registers what is new and posts the change notification.
     KeyboardShortcuts(DefaultsStore& store, HotKeyRegistrar& registrar, const KeyboardLayout& layout);
-    // The registrar may outlive the service: its handler is cleared.
+    // The registrar and the store may outlive the service: its handlers are
+    // removed.
     ~KeyboardShortcuts();
     KeyboardShortcuts(const KeyboardShortcuts&) = delete;
     KeyboardShortcuts& operator=(const KeyboardShortcuts&) = delete;
 
     // 1. Installs the default when nothing is stored for the name yet.
     Name makeName(std::string rawValue, std::optional<Shortcut> defaultShortcut = std::nullopt);
-    // 2. Read from the store at each call.
+    // 2. Read from the store at each call. A stored combination that no
+    // recorder would accept (no Control, Option or Command on a key other
+    // than a function key) reads as none and is reported once: grabbing a
+    // bare key would take it from every program.
     std::optional<Shortcut> shortcut(const Name& name) const;
+    // Whether a combination may be a global shortcut (see above).
+    static bool isUsable(const Shortcut& shortcut);
     // 3.
     void setShortcut(const Name& name, const Shortcut& shortcut);
     // 4. A name with a default keeps the removal as the boolean false.
@@ -136,28 +152,70 @@ public:
     void dispatch(const Shortcut& shortcut, bool pressed);
 
     bool isRegistered(const Shortcut& shortcut) const { return registeredShortcuts_.count(shortcut) != 0; }
-    // Combinations the platform accepted (the failed ones stay in the
-    // registered set but have no hot key).
-    std::size_t hotKeyCount() const { return hotKeys_.size(); }
+    // Combinations the platform holds now.
+    std::size_t hotKeyCount() const;
+
+    // The combinations the platform refused, registered again: another
+    // program may have let one go. Costs one exchange with the platform, and
+    // nothing while none is refused.
+    void retryRefused();
+    bool hasRefused() const;
+    // Every bound, enabled name whose combination the platform does not hold,
+    // in name order.
+    std::vector<Refusal> refusals() const;
+    // Called whenever `refusals()` may have changed.
+    void setRefusalObserver(std::function<void()> observer) { refusalObserver_ = std::move(observer); }
+
+    // Registrations made inside a batch reach the platform together when the
+    // outermost batch ends.
+    class RegistrationBatch {
+    public:
+        explicit RegistrationBatch(KeyboardShortcuts& s) : s_(s) { ++s_.batchDepth_; }
+        ~RegistrationBatch()
+        {
+            if (--s_.batchDepth_ == 0)
+                s_.flushRegistrations();
+        }
+        RegistrationBatch(const RegistrationBatch&) = delete;
+        RegistrationBatch& operator=(const RegistrationBatch&) = delete;
+
+    private:
+        KeyboardShortcuts& s_;
+    };
 
 private:
     struct HotKey {
         Shortcut shortcut;
         int carbonHotKeyId = 0;
-        // False while soft-unregistered during menu tracking.
+        // True while the platform holds it: false while soft-unregistered
+        // during menu tracking, while waiting in a batch, and when refused.
         bool registered = false;
+        // Why it is not held, after the platform's last answer.
+        HotKeyStatus status = HotKeyStatus::held;
     };
     using HandlerList = std::vector<std::pair<Name, std::vector<Action>>>;
 
-    void registerShortcut(const Shortcut& shortcut, const Name& forName);
+    // Known names are remembered with the combination they have now.
+    void remember(const Name& name);
+    // The combination the service last saw for the name.
+    std::optional<Shortcut> held(const Name& name) const;
+    void registerShortcut(const Shortcut& shortcut);
+    // Sends the hot keys in `ids` to the platform in one request and
+    // reports the refused ones.
+    void registerWithPlatform(const std::vector<int>& ids);
+    void flushRegistrations();
     void unregisterShortcut(const Shortcut& shortcut);
-    // Drops the old combination of `name` unless another known name still
-    // holds it.
+    // Drops the old combination of `name` unless another name still holds it.
     void releaseShortcut(const Shortcut& shortcut, const Name& name);
-    bool heldByOtherName(const Shortcut& shortcut, const Name& name) const;
+    bool heldByOtherName(const Shortcut& shortcut, const std::string& rawValue) const;
+    bool isActive(const std::string& rawValue) const;
     void bind(HandlerList& list, const Name& name, Action action);
     void notifyChange(const Name& name);
     void updateEventTypes();
+    void followStore(const std::vector<std::string>& keys);
+    void followKeyboardChange();
+    void reportRefusal(const HotKey& hotKey) const;
+    void refusalsMayHaveChanged();
 
     DefaultsStore& store_;
     HotKeyRegistrar& registrar_;
@@ -168,8 +226,18 @@ private:
     std::set<Shortcut> registeredShortcuts_;
     HandlerList keyDownHandlers_;
     HandlerList keyUpHandlers_;
-    std::set<std::string> knownNames_;
+    // Every name the service was told of, with its default, and the
+    // combination it had when the service last looked: a store change is
+    // compared against this.
+    std::map<std::string, Name> knownNames_;
+    std::map<std::string, std::optional<Shortcut>> seen_;
+    // Names turned off by operation 7 until turned on again.
+    std::set<std::string> disabled_;
     std::vector<ChangeObserver> observers_;
+    std::uint64_t storeObserver_ = 0;
+    int batchDepth_ = 0;
+    std::vector<int> pendingIds_;
+    std::function<void()> refusalObserver_;
     bool enabled_ = true;
     bool menuOpen_ = false;
     bool paused_ = false;

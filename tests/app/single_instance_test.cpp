@@ -2,6 +2,7 @@
 // meaning one display share its lock, and that the lock is only ever made
 // in a private folder of this user's: another local user can neither keep
 // Tilewise out nor steer where it creates a file.
+#include "app/shortcut_status.hpp"
 #include "app/single_instance.hpp"
 
 #include <gtest/gtest.h>
@@ -102,13 +103,37 @@ TEST_F(SingleInstanceTest, PrivateFolderIsMadeWhereTheEnvironmentSays)
     EXPECT_EQ(runtime->path(), dir + "/tilewise/display-1.lock");
     EXPECT_EQ(modeOf(dir + "/tilewise"), 0700u);
     EXPECT_EQ(modeOf(runtime->path()), 0600u);
+    // tilewisectl finds the running program's files without taking the lock.
+    EXPECT_EQ(SingleInstance::siblingPathFor("unix:01.0", dir.c_str(), ".shortcuts", dir),
+              runtime->siblingPath(".shortcuts"));
 
     for (const char* unusable : {static_cast<const char*>(nullptr), "", "relative/run"}) {
         auto lock = SingleInstance::acquire(":2", unusable, error, dir);
         ASSERT_TRUE(lock) << error;
         EXPECT_EQ(lock->path(), fallback + "/display-2.lock");
         EXPECT_EQ(modeOf(fallback), 0700u);
+        EXPECT_EQ(SingleInstance::siblingPathFor(":2", unusable, ".shortcuts", dir),
+                  fallback + "/display-2.shortcuts");
     }
+}
+
+TEST_F(SingleInstanceTest, ShortcutStatusIsReadOnlyWhileItsProgramRuns)
+{
+    const std::string path = dir + "/display-1.shortcuts";
+    const std::vector<KeyboardShortcuts::Refusal> refusals{
+        {"clipLeft", KeyboardShortcuts::Shortcut(123, 6144), HotKeyStatus::taken}};
+    {
+        std::ofstream(path) << encodeShortcutStatus(long(getpid()), refusals);
+    }
+    EXPECT_EQ(readShortcutStatus(path), (ShortcutRefusals{{"clipLeft", "taken by another program"}}));
+    // A program that died without removing its file, and files that are no
+    // status at all, tell nothing.
+    for (const std::string& text : {encodeShortcutStatus(0x7ffffff0L, refusals), std::string("{\"pid\":1"),
+                                    std::string(R"({"pid":"1","refused":{}})")}) {
+        std::ofstream(path) << text;
+        EXPECT_EQ(readShortcutStatus(path), std::nullopt) << text;
+    }
+    EXPECT_EQ(readShortcutStatus(dir + "/missing"), std::nullopt);
 }
 
 enum class Fault { Symlink, OpenMode, OtherOwner, PlainFile };

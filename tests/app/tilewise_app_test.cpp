@@ -40,7 +40,9 @@ protected:
                                                               modifiers,
                                                               [this](bool on) { loginItem = on; },
                                                               [] { return std::optional<FrontmostApp>(); },
-                                                              {}});
+                                                              [this](std::function<void()> changed) {
+                                                                  activeWindowChanged.push_back(changed);
+                                                              }});
     }
 
     MemoryWindowAccess windows;
@@ -51,6 +53,7 @@ protected:
     MemoryKeyboardLayout layout;
     MemoryModifierMonitor modifiers;
     std::optional<bool> loginItem;
+    std::vector<std::function<void()>> activeWindowChanged;
     WindowElement window;
 };
 
@@ -68,6 +71,32 @@ TEST_F(TilewiseAppTest, DefaultShortcutsMoveTheFocusedWindow)
     EXPECT_EQ(windows.frame(window), Rect(0, 25, 1440, 875));
     ASSERT_TRUE(hotKeys.press(rightArrow, control | option | command));
     EXPECT_EQ(windows.frame(window), Rect(1410, 25, 1440, 875)) << "moved on until 30 points stay visible";
+}
+
+TEST_F(TilewiseAppTest, ShortcutsFollowTheStoreAndHealWhenTheActiveWindowChanges)
+{
+    hotKeys.refuse(keyF, control | option);
+    auto app = start();
+    EXPECT_EQ(hotKeys.exchanges(), 1) << "every hot key of the start in one exchange";
+    std::vector<std::string> posted;
+    app->notifications().addObserver("KeyboardShortcuts_shortcutByNameDidChange",
+                                     [&](const NotificationCenter::UserInfo& info) { posted.push_back(info.at("name")); });
+
+    store.set("KeyboardShortcuts_clipLeft", std::string(R"({"carbonKeyCode":4,"carbonModifiers":6144})"));
+    EXPECT_EQ(posted, std::vector<std::string>{"clipLeft"});
+    EXPECT_FALSE(hotKeys.isRegistered(leftArrow, control | option));
+    ASSERT_TRUE(hotKeys.press(4, control | option));
+    EXPECT_EQ(windows.frame(window), Rect(0, 100, 720, 400));
+
+    // The program holding Control-Option-F quits; the next change of the
+    // active window takes the combination up.
+    hotKeys.allow(keyF, control | option);
+    EXPECT_FALSE(hotKeys.isRegistered(keyF, control | option));
+    for (auto& changed : activeWindowChanged)
+        changed();
+    ASSERT_TRUE(hotKeys.press(keyF, control | option));
+    EXPECT_EQ(windows.frame(window), Rect(0, 25, 1440, 875));
+    EXPECT_TRUE(app->shortcuts().refusals().empty());
 }
 
 TEST_F(TilewiseAppTest, HotKeySettingsHoldFromTheStart)

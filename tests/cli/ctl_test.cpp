@@ -51,6 +51,7 @@ protected:
     MemoryKeyboardLayout layout;
     Screen screen;
     WindowElement window;
+    std::map<std::string, std::string> refusals;
     int opened = 0;
     int openResult = ctlOk;
     CtlPlatformOpener opener = [this](CtlPlatform& p, std::string& error) {
@@ -61,6 +62,7 @@ protected:
         }
         p.access = &access;
         p.keyboardLayout = &layout;
+        p.shortcutRefusals = refusals;
         return int(ctlOk);
     };
     std::ostringstream out, err;
@@ -304,6 +306,10 @@ INSTANTIATE_TEST_SUITE_P(
         refused("TilewiseSetGapMoreThan6", "-string", "1", "is a boolean"),
         refused("KeyboardShortcuts_maxmize", "-bool", "true", "use -bool false for none"),
         refused("KeyboardShortcuts_maxmize", "-string", R"({"carbonKeyCode":3})", "not a shortcut"),
+        refused("KeyboardShortcuts_maxmize", "-string", R"({"carbonKeyCode":999,"carbonModifiers":6144})",
+                "no key has the key code 999"),
+        refused("KeyboardShortcuts_maxmize", "-string", R"({"carbonKeyCode":0,"carbonModifiers":512})",
+                "needs Control (4096), Alt (2048) or Super (256) unless its key is a function key"),
 
         accepted("TilewiseClipHorizontal", "-string",
                  R"([{"numerator":1,"denominator":1},{"numerator":2,"denominator":3}])",
@@ -318,14 +324,16 @@ INSTANTIATE_TEST_SUITE_P(
         accepted("TilewiseQuickActions", "-string", "anything", "anything"),
         accepted("SomeoneElsesKey", "-bool", "true", true)));
 
-TEST_F(CtlTest, ShortcutsListEveryNameWithoutWritingDefaults)
+TEST_F(CtlTest, ShortcutsListEveryNameWithoutWritingDefaultsAndMarkWhatTilewiseCannotHold)
 {
     store.set("KeyboardShortcuts_clipLeft", false); // removed by the user
+    refusals = {{"maxmize", "taken by another program"}, {"clipLeft", "no such key on this keyboard"}};
     EXPECT_EQ(run({"shortcuts"}), ctlOk);
     std::string text = "\n" + out.str();
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 35) << text;
     EXPECT_NE(text.find("\nclipLeft none\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\nmaxmize \u2303\u2325F\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nmaxmize \u2303\u2325F (not held: taken by another program)\n"), std::string::npos)
+        << text;
     EXPECT_NE(text.find("\nlaunchQuickAction none\n"), std::string::npos) << text;
     EXPECT_EQ(store.all().size(), 1u) << "listing stores nothing";
 }

@@ -67,11 +67,24 @@ TEST_F(KeyboardShortcutsTest, StoredFormIsCompactJsonAndReadsOnlyWellFormedObjec
         {std::string(R"({"carbonKeyCode":99999999999,"carbonModifiers":6144})"), std::nullopt},
         {std::string("[3,6144]"), std::nullopt},
         {false, std::nullopt},
+        // A bare key would be taken from every program; a function key may
+        // stand alone.
+        {std::string(R"({"carbonKeyCode":0,"carbonModifiers":0})"), std::nullopt},
+        {std::string(R"({"carbonKeyCode":0,"carbonModifiers":512})"), std::nullopt},
+        {std::string(R"({"carbonKeyCode":122,"carbonModifiers":0})"), Shortcut(122, 0)},
+        {std::string(R"({"carbonKeyCode":0,"carbonModifiers":256})"), Shortcut(0, 256)},
     };
+    std::ostringstream out, err;
+    diag::Capture capture(out, err);
     for (const auto& [stored, expected] : cases) {
         store.set("KeyboardShortcuts_other", stored);
         EXPECT_EQ(service->shortcut(other), expected);
+        EXPECT_EQ(service->shortcut(other), expected);
     }
+    EXPECT_EQ(err.str(), "tilewise: Ignoring the shortcut other A: a shortcut needs Control, Alt or Super unless "
+                         "its key is a function key\n"
+                         "tilewise: Ignoring the shortcut other ⇧A: a shortcut needs Control, Alt or Super "
+                         "unless its key is a function key\n");
     // A mask from outside keeps only the four modifier bits.
     store.set("KeyboardShortcuts_other", std::string(R"({"carbonKeyCode":3,"carbonModifiers":6145})"));
     EXPECT_EQ(service->shortcut(other), controlOptionF);
@@ -187,26 +200,96 @@ TEST_F(KeyboardShortcutsTest, DisableAndEnableTouchOnlyTheRegistration)
     EXPECT_EQ(ran, std::vector<std::string>{"pair43"});
 }
 
-TEST_F(KeyboardShortcutsTest, ARefusedCombinationIsReportedOnceAndNotRetried)
+TEST_F(KeyboardShortcutsTest, ARefusedCombinationIsReportedOnceListedAndTakenUpWhenFree)
 {
     registrar->refuse(Key::f, controlOption);
+    registrar->refuse(999, controlOption, HotKeyStatus::noSuchKey);
     Name a = service->makeName("clipLeft");
     Name b = service->makeName("other");
+    Name c = service->makeName("odd");
     service->onKeyDown(a, record("a"));
+    service->onKeyDown(c, record("c"));
+    int published = 0;
+    service->setRefusalObserver([&] { ++published; });
 
     std::ostringstream out, err;
     {
         diag::Capture capture(out, err);
         service->setShortcut(a, controlOptionF);
         service->setShortcut(b, controlOptionF);
+        service->setShortcut(c, Shortcut(999, controlOption));
+        registrar->changeKeyboard();
+        service->retryRefused();
     }
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(err.str(), "tilewise: Failed to register the shortcut clipLeft ⌃⌥F: the combination is taken "
-                         "by another program\n");
-    EXPECT_TRUE(service->isRegistered(controlOptionF));
-    EXPECT_EQ(service->hotKeyCount(), 0u);
-    EXPECT_EQ(registrar->registerCalls(), 1);
+                         "by another program\n"
+                         "tilewise: Failed to register the shortcut odd ⌃⌥� (key code 999): there is no such "
+                         "key on this keyboard\n");
     EXPECT_FALSE(press(controlOptionF));
+    ASSERT_EQ(service->refusals().size(), 2u) << "only bound names are listed";
+    EXPECT_EQ(service->refusals()[0].name, "clipLeft");
+    EXPECT_EQ(service->refusals()[1].status, HotKeyStatus::noSuchKey);
+    EXPECT_GT(published, 0);
+
+    // The other program lets go: the next retry takes the combination up,
+    // in one exchange with the platform.
+    registrar->allow(Key::f, controlOption);
+    const int before = registrar->exchanges();
+    service->retryRefused();
+    EXPECT_EQ(registrar->exchanges(), before + 1);
+    EXPECT_TRUE(press(controlOptionF));
+    EXPECT_EQ(ran, std::vector<std::string>{"a"});
+    EXPECT_EQ(service->refusals().size(), 1u);
+}
+
+TEST_F(KeyboardShortcutsTest, FollowsTheStoreWhoeverWritesIt)
+{
+    Name clipLeft = service->makeName("clipLeft", controlOptionF);
+    Name quiet = service->makeName("quiet");
+    Name off = service->makeName("off", controlOptionP);
+    service->onKeyDown(clipLeft, record("clipLeft"));
+    service->onKeyDown(off, record("off"));
+    service->disable({off});
+    std::vector<std::string> announced;
+    service->addChangeObserver([&](std::string_view, const Name& name) { announced.push_back(name.rawValue); });
+
+    // Another process moves the name: the old key is let go, the new one
+    // answers, and the change is announced.
+    store.set("KeyboardShortcuts_clipLeft", std::string(R"({"carbonKeyCode":4,"carbonModifiers":6144})"));
+    EXPECT_FALSE(registrar->isRegistered(Key::f, controlOption));
+    EXPECT_TRUE(press(Shortcut(4, controlOption)));
+    EXPECT_EQ(ran, std::vector<std::string>{"clipLeft"});
+    // Unset, then deleted: the default comes back.
+    store.set("KeyboardShortcuts_clipLeft", false);
+    EXPECT_EQ(registrar->registrationCount(), 0u);
+    store.remove("KeyboardShortcuts_clipLeft");
+    EXPECT_EQ(service->shortcut(clipLeft), controlOptionF);
+    EXPECT_TRUE(registrar->isRegistered(Key::f, controlOption));
+    // A disabled name and a name nobody bound get no hot key; an unknown key
+    // and a value written again unchanged are no change.
+    store.set("KeyboardShortcuts_off", std::string(R"({"carbonKeyCode":8,"carbonModifiers":6144})"));
+    store.set("KeyboardShortcuts_quiet", std::string(R"({"carbonKeyCode":35,"carbonModifiers":6144})"));
+    store.set("KeyboardShortcuts_stranger", std::string(R"({"carbonKeyCode":1,"carbonModifiers":6144})"));
+    store.set("KeyboardShortcuts_quiet", std::string(R"({"carbonKeyCode":35,"carbonModifiers":6144})"));
+    EXPECT_EQ(registrar->registrationCount(), 1u);
+    EXPECT_EQ(announced, (std::vector<std::string>{"clipLeft", "clipLeft", "clipLeft", "off", "quiet"}));
+    (void)quiet;
+}
+
+TEST_F(KeyboardShortcutsTest, RegistrationsInABatchAndAfterAKeyboardChangeCostOneExchange)
+{
+    {
+        KeyboardShortcuts::RegistrationBatch batch(*service);
+        for (int key : {Key::f, Key::c, Key::p})
+            service->onKeyDown(service->makeName(std::to_string(key), Shortcut(key, controlOption)), record("x"));
+        EXPECT_EQ(registrar->exchanges(), 0);
+    }
+    EXPECT_EQ(registrar->exchanges(), 1);
+    EXPECT_EQ(registrar->registrationCount(), 3u);
+    registrar->changeKeyboard();
+    EXPECT_EQ(registrar->exchanges(), 2);
+    EXPECT_EQ(registrar->registrationCount(), 3u);
 }
 
 TEST_F(KeyboardShortcutsTest, DispatchFollowsTheStoredCombinationAtThePress)
@@ -258,7 +341,7 @@ TEST_F(KeyboardShortcutsTest, AnOpenMenuReleasesHotKeysAndTakesRawKeys)
     EXPECT_FALSE(service->handleRawKeyEvent(Key::p, controlOption, true));
     EXPECT_EQ(ran, std::vector<std::string>{"a"});
 
-    // A combination taken meanwhile by another program is dropped on return.
+    // A combination taken meanwhile by another program is refused on return.
     registrar->refuse(Key::c, controlOption);
     service->setMenuOpen(false);
     EXPECT_FALSE(service->handleRawKeyEvent(Key::f, controlOption, true));
@@ -273,7 +356,8 @@ TEST_F(KeyboardShortcutsTest, DisplayTextAndMenuKeyEquivalentFollowTheLayout)
 {
     EXPECT_EQ(service->displayText(controlOptionF), "⌃⌥F");
     EXPECT_EQ(service->displayText(Shortcut(Key::f, KeyboardShortcuts::modifierMask)), "⌃⌥⇧⌘F");
-    EXPECT_EQ(service->displayText(Shortcut(Key::leftArrow, controlOption)), "⌃⌥�");
+    EXPECT_EQ(service->displayText(Shortcut(Key::leftArrow, controlOption)), "⌃⌥←");
+    EXPECT_EQ(service->displayText(Shortcut(999, controlOption)), "⌃⌥�");
     EXPECT_EQ(
         KeyboardShortcuts::modifierSymbols(KeyboardShortcuts::functionFlag | KeyboardShortcuts::shiftFlag),
         "⇧🌐︎");
@@ -291,9 +375,8 @@ TEST_F(KeyboardShortcutsTest, DisplayTextAndMenuKeyEquivalentFollowTheLayout)
     layout.loadDvorak();
     EXPECT_EQ(service->displayText(controlOptionF), "⌃⌥U");
     EXPECT_EQ(service->menuKeyEquivalent(maxmize)->character, "u");
-    layout.clear(KeyboardLayout::Source::Current);
-    layout.clear(KeyboardLayout::Source::AsciiCapable);
-    EXPECT_EQ(service->menuKeyEquivalent(maxmize)->character, " ");
+    layout.clear(0);
+    EXPECT_EQ(service->menuKeyEquivalent(maxmize)->character, "f");
 }
 
 } // namespace

@@ -1,9 +1,9 @@
-// X11HotKeys against the real server in $DISPLAY: keys pressed with xdotool
-// (XTEST) reach the handler by id, grabs held by another client are refused,
-// and the grabs follow the physical key through a layout change and Num Lock.
+// X11HotKeys and X11KeyboardLayout against the real server in $DISPLAY: keys
+// pressed with xdotool (XTEST, by X key code) reach the handler by id,
+// registrations are made in one batch, whatever lock modifiers are on, and
+// a keyboard change is read once and answered with one re-registration.
 #include "platform/x11/x11_hot_keys.hpp"
 #include "platform/x11/x11_keyboard_layout.hpp"
-#include "platform/x11/x11_keycodes.hpp"
 #include "platform/x11/x11_modifier_monitor.hpp"
 
 // xcb's XKB header names a field `explicit`, a keyword in C++.
@@ -26,7 +26,10 @@ constexpr int controlOption = 4096 | 2048;
 constexpr int keyF = 3;
 constexpr int keyLeft = 123;
 constexpr int keyRight = 124;
-constexpr std::chrono::milliseconds timeout{3000};
+constexpr const char* usKeymap = "setxkbmap -rules evdev -layout us -option ''";
+
+using Calls = std::vector<std::pair<int, bool>>;
+using Status = HotKeyStatus;
 
 // A second client, as another program holding a combination would be.
 class OtherClient {
@@ -40,12 +43,10 @@ public:
     OtherClient& operator=(const OtherClient&) = delete;
 
     // True when the server granted the grab.
-    bool grab(int virtualKeyCode, std::uint16_t mods)
+    bool grab(std::uint8_t xKey, std::uint16_t mods)
     {
-        auto cookie = xcb_grab_key_checked(conn_, 1, root_, mods, *xKeyCodeForVirtualKey(virtualKeyCode),
-                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-        XPtr<xcb_generic_error_t> error{xcb_request_check(conn_, cookie)};
-        return !error;
+        auto cookie = xcb_grab_key_checked(conn_, 1, root_, mods, xKey, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+        return !XPtr<xcb_generic_error_t>{xcb_request_check(conn_, cookie)};
     }
 
 private:
@@ -63,222 +64,225 @@ protected:
         x_ = X11Connection::open(nullptr, &error);
         ASSERT_TRUE(x_) << error;
         x_->setErrorReporter([this](const std::string& line) { unexpectedErrors_.push_back(line); });
-        hotKeys_ = std::make_unique<X11HotKeys>(*x_);
-        hotKeys_->setHandler([this](int id, bool pressed) { calls_.emplace_back(id, pressed); });
         layout_ = X11KeyboardLayout::create(*x_, &error);
         ASSERT_TRUE(layout_) << error;
+        hotKeys_ = std::make_unique<X11HotKeys>(*x_, layout_.get());
+        hotKeys_->setHandler([this](int id, bool pressed) { calls_.emplace_back(id, pressed); });
+        // As the service does: everything wanted is registered again.
+        hotKeys_->setKeyboardChangeHandler([this] {
+            ++keyboardChanges_;
+            statuses_ = hotKeys_->registerHotKeys(wanted_);
+        });
         modifiers_ = std::make_unique<X11ModifierMonitor>(*x_, *layout_);
         modifiers_->addMonitor([this](const ModifierEvent& e) { modifierEvents_.push_back(e); });
     }
 
     void TearDown() override
     {
+        if (x_) {
+            // Locks and the group survive a new keymap: let them go too.
+            xcb_xkb_latch_lock_state(x_->xcb(), XCB_XKB_ID_USE_CORE_KBD, 0xff, 0, 1, XCB_XKB_GROUP_1, 0, 0, 0);
+            x_->sync();
+        }
+        if (keymapChanged_) {
+            EXPECT_EQ(std::system(usKeymap), 0);
+        }
         for (const std::string& line : unexpectedErrors_)
             ADD_FAILURE() << "unexpected " << line;
     }
 
-    static void run(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
-
-    // Runs an xdotool key command and hands every event up to the release of
-    // `virtualKeyCode` to the hot keys, as the program's loop would.
-    bool pressAndDeliver(const std::string& keys, int virtualKeyCode)
+    std::vector<Status> want(std::vector<HotKeyRequest> requests)
     {
-        const std::uint8_t code = *xKeyCodeForVirtualKey(virtualKeyCode);
-        const std::uint64_t mark = x_->eventMark();
-        run("xdotool key " + keys);
-        bool released = x_->waitForEvent(
-            [code](const xcb_generic_event_t& e) {
-                return (e.response_type & 0x7f) == XCB_KEY_RELEASE &&
-                       reinterpret_cast<const xcb_key_release_event_t&>(e).detail == code;
-            },
-            timeout, mark);
-        drain();
-        return released;
+        wanted_ = std::move(requests);
+        return hotKeys_->registerHotKeys(wanted_);
     }
 
-    // Runs an xdotool command and waits for the XKB state change it causes.
-    void changeState(const std::string& command)
+    // Runs a command, then hands every event it caused to the objects as
+    // the program's loop would: the server has handled all of a client's
+    // requests by the time it exits, so one sync brings all the events.
+    void run(const std::string& command)
     {
-        auto xkb = x_->xkbFirstEvent();
-        ASSERT_TRUE(xkb);
-        const std::uint64_t mark = x_->eventMark();
-        run("xdotool " + command);
-        ASSERT_TRUE(x_->waitForEvent(
-            [xkb](const xcb_generic_event_t& e) {
-                return (e.response_type & 0x7f) == *xkb &&
-                       reinterpret_cast<const xcb_xkb_state_notify_event_t&>(e).xkbType ==
-                           XCB_XKB_STATE_NOTIFY;
-            },
-            timeout, mark));
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
         x_->sync();
         drain();
     }
 
-    // Changes the layout and waits until the server says the keyboard changed.
-    void setLayout(const std::string& layout)
+    void changeKeymap(const std::string& command)
     {
-        auto xkb = x_->xkbFirstEvent();
-        ASSERT_TRUE(xkb);
-        const std::uint64_t mark = x_->eventMark();
-        const int before = hotKeys_->mappingChanges();
-        run("setxkbmap " + layout);
-        ASSERT_TRUE(x_->waitForEvent(
-            [xkb](const xcb_generic_event_t& e) { return (e.response_type & 0x7f) == *xkb; }, timeout, mark));
-        x_->sync();
-        drain();
-        EXPECT_GT(hotKeys_->mappingChanges(), before);
+        keymapChanged_ = true;
+        run(command);
+    }
+
+    std::uint8_t xKey(int virtualKeyCode) { return layout_->xKeyCode(virtualKeyCode).value_or(0); }
+
+    // Presses a combination by X key code.
+    void press(const std::string& modifiers, int virtualKeyCode)
+    {
+        ASSERT_NE(xKey(virtualKeyCode), 0) << virtualKeyCode;
+        run("xdotool key " + modifiers + std::to_string(xKey(virtualKeyCode)));
     }
 
     void drain()
     {
         while (auto e = x_->nextEvent()) {
-            hotKeys_->handleEvent(**e);
             layout_->handleEvent(**e);
             modifiers_->handleEvent(**e);
+            hotKeys_->handleEvent(**e);
         }
+        layout_->refresh();
+        hotKeys_->applyPendingKeyboardChange();
+    }
+
+    std::uint16_t pointerMask()
+    {
+        auto pointer = x_->reply<xcb_query_pointer_reply_t>(xcb_query_pointer(x_->xcb(), x_->root()));
+        return pointer ? pointer->mask : 0;
     }
 
     std::unique_ptr<X11Connection> x_;
-    std::unique_ptr<X11HotKeys> hotKeys_;
     std::unique_ptr<X11KeyboardLayout> layout_;
+    std::unique_ptr<X11HotKeys> hotKeys_;
     std::unique_ptr<X11ModifierMonitor> modifiers_;
+    std::vector<HotKeyRequest> wanted_;
+    std::vector<Status> statuses_;
+    int keyboardChanges_ = 0;
+    bool keymapChanged_ = false;
     std::vector<ModifierEvent> modifierEvents_;
-    std::vector<std::pair<int, bool>> calls_;
+    Calls calls_;
     std::vector<std::string> unexpectedErrors_;
 };
 
-using Calls = std::vector<std::pair<int, bool>>;
-
-// This test verifies that a pressed combination reaches the handler with its
-// id, once pressed and once released, and that other ids stay silent.
-TEST_F(X11HotKeysTest, PressAndReleaseReachTheHandlerById)
+// This test verifies that a batch costs one round trip and gives each
+// request its status: held, taken by another client (its granted lock
+// variants released), taken by an earlier id of ours, no such key; that a
+// press reaches the handler by id; and that unregistering and replacing an
+// id give its combination back.
+TEST_F(X11HotKeysTest, BatchRegistrationAndPresses)
 {
-    ASSERT_TRUE(hotKeys_->registerHotKey(7, keyLeft, controlOption));
-    ASSERT_TRUE(hotKeys_->registerHotKey(8, keyRight, controlOption));
-    ASSERT_TRUE(pressAndDeliver("ctrl+alt+Left", keyLeft));
-    EXPECT_EQ(calls_, (Calls{{7, true}, {7, false}}));
+    const std::uint16_t mods = X11HotKeys::xModifiers(controlOption);
+    OtherClient other;
+    ASSERT_TRUE(other.grab(xKey(keyRight), mods));
 
-    // Without Option the combination is another one, not ours.
+    const std::uint64_t before = x_->roundTrips();
+    EXPECT_EQ(want({{1, keyLeft, controlOption},
+                    {2, keyRight, controlOption},
+                    {3, keyF, controlOption},
+                    {4, keyLeft, controlOption},
+                    {5, 63, controlOption}}),
+              (std::vector<Status>{Status::held, Status::taken, Status::held, Status::taken, Status::noSuchKey}));
+    EXPECT_EQ(x_->roundTrips() - before, 1u);
+    x_->sync();
+    EXPECT_TRUE(other.grab(xKey(keyRight), mods | XCB_MOD_MASK_LOCK));
+
+    press("ctrl+alt+", keyLeft);
+    EXPECT_EQ(calls_, (Calls{{1, true}, {1, false}}));
     calls_.clear();
-    ASSERT_TRUE(x_->ok());
-    run("xdotool key ctrl+Left");
-    x_->sync();
-    drain();
+    press("ctrl+", keyLeft);
+    press("shift+ctrl+alt+", keyLeft);
     EXPECT_TRUE(calls_.empty());
-}
 
-// This test verifies that a combination another client holds is a failed
-// registration, and that the failure leaves none of its lock variants behind.
-TEST_F(X11HotKeysTest, CombinationHeldByAnotherClientIsRefused)
-{
-    OtherClient other;
-    const std::uint16_t mods = X11HotKeys::xModifiers(controlOption);
-    ASSERT_TRUE(other.grab(keyRight, mods));
-    EXPECT_FALSE(hotKeys_->registerHotKey(3, keyRight, controlOption));
+    hotKeys_->unregisterHotKey(1);
+    EXPECT_EQ(hotKeys_->registerHotKey(3, keyF, controlOption | 256), Status::held);
+    x_->sync();
+    for (int key : {keyLeft, keyF}) {
+        EXPECT_TRUE(other.grab(xKey(key), mods)) << key;
+        EXPECT_TRUE(other.grab(xKey(key), mods | hotKeys_->lockModifiers())) << key;
+    }
     EXPECT_TRUE(unexpectedErrors_.empty());
-    x_->sync();
-    // The Caps Lock variant was granted to us and must have been released.
-    EXPECT_TRUE(other.grab(keyRight, mods | XCB_MOD_MASK_LOCK));
 }
 
-// This test verifies that unregistering gives the combination back.
-TEST_F(X11HotKeysTest, UnregisterReleasesEveryGrab)
+// This test verifies that a combination fires whatever lock modifiers the
+// keymap has locked, also ones found only in its key actions, and never
+// with an extra Shift.
+TEST_F(X11HotKeysTest, FiresWhateverLocksAreOn)
 {
-    ASSERT_TRUE(hotKeys_->registerHotKey(4, keyLeft, controlOption));
-    hotKeys_->unregisterHotKey(4);
-    x_->sync();
-    OtherClient other;
-    const std::uint16_t mods = X11HotKeys::xModifiers(controlOption);
-    EXPECT_TRUE(other.grab(keyLeft, mods));
-    EXPECT_TRUE(other.grab(keyLeft, mods | XCB_MOD_MASK_LOCK));
-    if (hotKeys_->numLockMask()) {
-        EXPECT_TRUE(other.grab(keyLeft, mods | hotKeys_->numLockMask()));
+    struct Case {
+        const char* keymap;
+        // xdotool's arguments.
+        const char* lockKeys;
+        std::uint16_t locked;
+    } cases[] = {
+        {"", "key Caps_Lock", XCB_MOD_MASK_LOCK},
+        {"xmodmap -e 'add mod3 = Scroll_Lock'", "key Scroll_Lock Num_Lock Caps_Lock",
+         XCB_MOD_MASK_3 | XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK},
+        {"xmodmap -e 'keycode 135 = ISO_Level3_Lock'", "key 135", XCB_MOD_MASK_5},
+        // The level-5 lock: one level-5 key held while the other is pressed.
+        {"setxkbmap -rules evdev -layout de -variant neo", "keydown 94 key 108 keyup 94", XCB_MOD_MASK_2},
+    };
+    want({{6, keyLeft, controlOption}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keymap);
+        if (*c.keymap) {
+            const int changes = keyboardChanges_;
+            changeKeymap(c.keymap);
+            EXPECT_EQ(keyboardChanges_, changes + 1);
+            EXPECT_EQ(statuses_, std::vector<Status>{Status::held});
+        }
+        EXPECT_EQ(hotKeys_->lockModifiers() & c.locked, c.locked);
+        run(std::string("xdotool ") + c.lockKeys);
+        ASSERT_EQ(pointerMask() & 0xff, c.locked) << "the locks did not come on";
+        calls_.clear();
+        press("ctrl+alt+", keyLeft);
+        press("shift+ctrl+alt+", keyLeft);
+        EXPECT_EQ(calls_, (Calls{{6, true}, {6, false}}));
+        xcb_xkb_latch_lock_state(x_->xcb(), XCB_XKB_ID_USE_CORE_KBD, 0xff, 0, 0, 0, 0, 0, 0);
+        changeKeymap(usKeymap);
     }
 }
 
-// This test verifies that after a switch to Dvorak the physical F key, which
-// now types U, still fires the combination recorded on it.
-TEST_F(X11HotKeysTest, GrabsFollowThePhysicalKeyThroughALayoutChange)
+// This test verifies that under xfree86 key codes the physical keys keep
+// their combinations, and that one keymap change is one keymap read and one
+// re-registration however many notifications it brings.
+TEST_F(X11HotKeysTest, KeyboardChangeIsAnsweredOnceByKeyName)
 {
-    ASSERT_TRUE(hotKeys_->registerHotKey(5, keyF, controlOption));
-    struct Restore {
-        ~Restore() { [[maybe_unused]] int r = std::system("setxkbmap us"); }
-    } restore;
-    setLayout("dvorak");
-    ASSERT_TRUE(pressAndDeliver("ctrl+alt+u", keyF));
-    EXPECT_EQ(calls_, (Calls{{5, true}, {5, false}}));
-    EXPECT_EQ(layout_->translate(KeyboardLayout::Source::Current, keyF, 0), "u");
-    // The grab was made again, not lost: another client still cannot take it.
-    OtherClient other;
-    EXPECT_FALSE(other.grab(keyF, X11HotKeys::xModifiers(controlOption)));
+    want({{7, keyLeft, controlOption}, {8, keyRight, controlOption}});
+    const int reads = layout_->keymapReads();
+    changeKeymap("setxkbmap -rules base -keycodes xfree86 -layout us");
+    EXPECT_EQ(layout_->keymapReads(), reads + 1);
+    EXPECT_EQ(keyboardChanges_, 1);
+    EXPECT_EQ(hotKeys_->keyboardChanges(), 1);
+    EXPECT_EQ(statuses_, (std::vector<Status>{Status::held, Status::held}));
+    EXPECT_EQ(xKey(keyLeft), 100);
+    EXPECT_EQ(xKey(keyRight), 102);
+    press("ctrl+alt+", keyLeft);
+    press("ctrl+alt+", keyRight);
+    EXPECT_EQ(calls_, (Calls{{7, true}, {7, false}, {8, true}, {8, false}}));
 }
 
-// This test verifies that Num Lock, a modifier bit of its own in X, does not
-// stop a combination from firing.
-TEST_F(X11HotKeysTest, FiresWithNumLockOn)
+// This test verifies that the physical keys keep their combination through
+// layouts, that each layout group translates as its own, dead keys giving no
+// text, and that a group switch is followed without grabbing again.
+TEST_F(X11HotKeysTest, LayoutsAndGroups)
 {
-    ASSERT_NE(hotKeys_->numLockMask(), 0);
-    ASSERT_TRUE(hotKeys_->registerHotKey(6, keyLeft, controlOption));
-    struct Restore {
-        ~Restore() { [[maybe_unused]] int r = std::system("xdotool key Num_Lock"); }
-    } restore;
-    run("xdotool key Num_Lock");
-    auto pointer = x_->reply<xcb_query_pointer_reply_t>(xcb_query_pointer(x_->xcb(), x_->root()));
-    ASSERT_TRUE(pointer);
-    ASSERT_TRUE(pointer->mask & hotKeys_->numLockMask()) << "Num Lock did not come on";
-    ASSERT_TRUE(pressAndDeliver("ctrl+alt+Left", keyLeft));
-    EXPECT_EQ(calls_, (Calls{{6, true}, {6, false}}));
-}
+    want({{9, keyF, controlOption}});
+    for (const char* layout : {"de", "fr", "dvorak", "ru,de"}) {
+        changeKeymap(std::string("setxkbmap -rules evdev -layout ") + layout);
+        calls_.clear();
+        press("ctrl+alt+", keyF);
+        EXPECT_EQ(calls_, (Calls{{9, true}, {9, false}})) << layout;
+    }
+    ASSERT_EQ(layout_->groupCount(), 2);
+    ASSERT_EQ(layout_->currentGroup(), 0);
+    EXPECT_EQ(layout_->translate(0, keyF, 0), "\xd0\xb0"); // Cyrillic a
+    EXPECT_EQ(layout_->translate(1, keyF, 0), "f");
+    EXPECT_EQ(layout_->translate(1, keyF, KeyboardLayout::shiftState), "F");
+    EXPECT_EQ(layout_->translate(1, 12, KeyboardLayout::optionState), "@"); // Q
+    EXPECT_EQ(layout_->translate(1, 50, 0), std::nullopt);                 // dead circumflex
+    EXPECT_EQ(layout_->translate(1, keyLeft, 0), "\u2190");
+    EXPECT_EQ(layout_->translate(1, 63, 0), std::nullopt);
+    EXPECT_EQ(layout_->translate(2, keyF, 0), std::nullopt);
 
-using Source = KeyboardLayout::Source;
-
-// This test verifies that the layout reads the server's keymap as it is now:
-// after each setxkbmap, without being made anew.
-TEST_F(X11HotKeysTest, LayoutFollowsTheServerKeymap)
-{
-    struct Restore {
-        ~Restore() { [[maybe_unused]] int r = std::system("setxkbmap us"); }
-    } restore;
-    setLayout("us");
-    EXPECT_EQ(layout_->translate(Source::Current, keyF, 0), "f");
-    EXPECT_EQ(layout_->translate(Source::Current, keyF, KeyboardLayout::shiftState), "F");
-    EXPECT_EQ(layout_->translate(Source::Current, 18, KeyboardLayout::shiftState), "!");
-    EXPECT_EQ(layout_->translate(Source::Current, 49, 0), " ");
-    // Arrows show as arrows; keys without a character, and codes without a
-    // key, have no text.
-    EXPECT_EQ(layout_->translate(Source::Current, keyLeft, 0), "\u2190");
-    EXPECT_EQ(layout_->translate(Source::Current, 63, 0), std::nullopt);
-
-    setLayout("dvorak");
-    EXPECT_EQ(layout_->translate(Source::Current, keyF, 0), "u");
-    EXPECT_EQ(layout_->translate(Source::AsciiCapable, keyF, 0), "u");
-    EXPECT_EQ(layout_->translate(Source::Current, 8, 0), "j"); // C
-}
-
-// This test verifies that a layout that cannot type ASCII sends the display
-// text to the group that can, and that switching groups is followed.
-TEST_F(X11HotKeysTest, LayoutFallsBackToTheAsciiCapableGroup)
-{
-    struct Restore {
-        ~Restore() { [[maybe_unused]] int r = std::system("setxkbmap us"); }
-    } restore;
-    setLayout("-layout ru,us");
-    ASSERT_EQ(layout_->group(), 0u);
-    EXPECT_EQ(layout_->translate(Source::Current, keyF, 0), "\xd0\xb0"); // Cyrillic a
-    EXPECT_EQ(layout_->translate(Source::AsciiCapable, keyF, 0), "f");
-
-    auto xkb = x_->xkbFirstEvent();
-    const std::uint64_t mark = x_->eventMark();
+    const int reads = layout_->keymapReads();
     xcb_xkb_latch_lock_state(x_->xcb(), XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, XCB_XKB_GROUP_2, 0, 0, 0);
-    ASSERT_TRUE(x_->waitForEvent(
-        [xkb](const xcb_generic_event_t& e) {
-            return (e.response_type & 0x7f) == *xkb &&
-                   reinterpret_cast<const xcb_xkb_state_notify_event_t&>(e).xkbType == XCB_XKB_STATE_NOTIFY;
-        },
-        timeout, mark));
+    x_->sync();
     drain();
-    EXPECT_EQ(layout_->group(), 1u);
-    EXPECT_EQ(layout_->translate(Source::Current, keyF, 0), "f");
+    EXPECT_EQ(layout_->currentGroup(), 1);
+    EXPECT_EQ(layout_->keymapReads(), reads);
+    calls_.clear();
+    const int changes = keyboardChanges_;
+    press("ctrl+alt+", keyF);
+    EXPECT_EQ(calls_, (Calls{{9, true}, {9, false}}));
+    EXPECT_EQ(keyboardChanges_, changes);
 }
 
 constexpr std::uint64_t shiftFlag = 1ull << 17;
@@ -287,50 +291,33 @@ constexpr std::uint64_t optionFlag = 1ull << 19;
 constexpr std::uint64_t functionFlag = 1ull << 23;
 
 // This test verifies that modifier keys pressed in no window of ours are
-// heard, with the key that changed and the flags that hold afterwards.
+// heard, with the key that changed and the flags that hold afterwards, and
+// that a keymap's XF86Fn key gives the Fn code and flag.
 TEST_F(X11HotKeysTest, ModifierChangesReachTheMonitor)
 {
-    struct Restore {
-        ~Restore() { [[maybe_unused]] int r = std::system("xdotool keyup Shift_L Control_L Alt_L"); }
-    } restore;
-    changeState("keydown Shift_L");
+    struct Release {
+        ~Release() { [[maybe_unused]] int r = std::system("xdotool keyup Shift_L Control_L Alt_L"); }
+    } release;
+    run("xdotool keydown Shift_L");
     ASSERT_FALSE(modifierEvents_.empty());
     EXPECT_EQ(modifierEvents_.back().keyCode, 56);
     EXPECT_EQ(modifierEvents_.back().modifierFlags, shiftFlag);
-    changeState("keydown Control_L");
-    EXPECT_EQ(modifierEvents_.back().keyCode, 59);
-    EXPECT_EQ(modifierEvents_.back().modifierFlags, shiftFlag | controlFlag);
-    changeState("keydown Alt_L");
+    run("xdotool keydown Control_L keydown Alt_L");
+    EXPECT_EQ(modifierEvents_.back().keyCode, 58);
     EXPECT_EQ(modifierEvents_.back().modifierFlags, shiftFlag | controlFlag | optionFlag);
-    changeState("keyup Shift_L Control_L Alt_L");
+    run("xdotool keyup Shift_L Control_L Alt_L");
     EXPECT_EQ(modifierEvents_.back().modifierFlags, 0u);
     // A plain key changes no modifier and says nothing.
-    const std::size_t before = modifierEvents_.size();
+    std::size_t before = modifierEvents_.size();
     run("xdotool key a");
-    x_->sync();
-    drain();
     EXPECT_EQ(modifierEvents_.size(), before);
-}
 
-// This test verifies that a keymap with an XF86Fn key made a modifier gives
-// the Fn key's code and the Function flag while it is held.
-TEST_F(X11HotKeysTest, FnKeyOfTheKeymapIsReported)
-{
-    struct Restore {
-        ~Restore() { [[maybe_unused]] int r = std::system("xdotool keyup XF86Fn; setxkbmap us"); }
-    } restore;
-    auto xkb = x_->xkbFirstEvent();
-    const std::uint64_t mark = x_->eventMark();
-    run("xmodmap -e 'keycode 200 = XF86Fn' -e 'add mod3 = XF86Fn'");
-    ASSERT_TRUE(x_->waitForEvent(
-        [xkb](const xcb_generic_event_t& e) { return (e.response_type & 0x7f) == *xkb; }, timeout, mark));
-    x_->sync();
-    drain();
+    changeKeymap("xmodmap -e 'keycode 200 = XF86Fn' -e 'add mod3 = XF86Fn'");
     ASSERT_EQ(layout_->keyForKeysym(XKB_KEY_XF86Fn), 200);
-    changeState("keydown XF86Fn");
+    run("xdotool keydown XF86Fn");
     EXPECT_EQ(modifierEvents_.back().keyCode, 63);
     EXPECT_EQ(modifierEvents_.back().modifierFlags, functionFlag);
-    changeState("keyup XF86Fn");
+    run("xdotool keyup XF86Fn");
     EXPECT_EQ(modifierEvents_.back().keyCode, 63);
     EXPECT_EQ(modifierEvents_.back().modifierFlags, 0u);
 }

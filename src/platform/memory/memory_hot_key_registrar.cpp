@@ -2,13 +2,29 @@
 
 namespace tilewise {
 
-bool MemoryHotKeyRegistrar::registerHotKey(int id, int carbonKeyCode, int carbonModifiers)
+std::vector<HotKeyStatus> MemoryHotKeyRegistrar::registerHotKeys(const std::vector<HotKeyRequest>& requests)
 {
-    ++registerCalls_;
-    if (refused_.count({carbonKeyCode, carbonModifiers}) || registered_.count(id))
-        return false;
-    registered_[id] = {carbonKeyCode, carbonModifiers};
-    return true;
+    ++exchanges_;
+    std::vector<HotKeyStatus> statuses;
+    for (const HotKeyRequest& r : requests) {
+        ++registerCalls_;
+        registered_.erase(r.id);
+        auto refused = refused_.find({r.carbonKeyCode, r.carbonModifiers});
+        if (refused != refused_.end()) {
+            statuses.push_back(refused->second);
+            continue;
+        }
+        registered_[r.id] = {r.carbonKeyCode, r.carbonModifiers};
+        statuses.push_back(HotKeyStatus::held);
+    }
+    return statuses;
+}
+
+void MemoryHotKeyRegistrar::changeKeyboard()
+{
+    registered_.clear();
+    if (keyboardChangeHandler_)
+        keyboardChangeHandler_();
 }
 
 void MemoryHotKeyRegistrar::unregisterHotKey(int id)

@@ -1,5 +1,6 @@
 #include "platform/memory/memory_keyboard_layout.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -16,48 +17,46 @@ static_assert(sizeof(usPlain) == 52 && sizeof(usShifted) == 52 && sizeof(dvorakP
 
 } // namespace
 
-std::optional<std::string> MemoryKeyboardLayout::translate(Source source, int keyCode,
-                                                           int modifierState) const
+std::optional<std::string> MemoryKeyboardLayout::translate(int group, int keyCode, int modifierState) const
 {
-    auto it = texts_.find({source, keyCode, modifierState});
+    auto it = texts_.find({group, keyCode, modifierState});
     if (it == texts_.end())
         return std::nullopt;
     return it->second;
 }
 
-void MemoryKeyboardLayout::set(Source source, int keyCode, std::string text, int modifierState)
+void MemoryKeyboardLayout::set(int group, int keyCode, std::string text, int modifierState)
 {
-    texts_[{source, keyCode, modifierState}] = std::move(text);
+    texts_[{group, keyCode, modifierState}] = std::move(text);
+    groupCount_ = std::max(groupCount_, group + 1);
 }
 
-void MemoryKeyboardLayout::clear(Source source)
+void MemoryKeyboardLayout::clear(int group)
 {
-    std::erase_if(texts_, [source](const auto& entry) { return std::get<0>(entry.first) == source; });
+    std::erase_if(texts_, [group](const auto& entry) { return std::get<0>(entry.first) == group; });
 }
 
-void MemoryKeyboardLayout::loadRows(const char* plain, const char* shifted)
+void MemoryKeyboardLayout::loadRows(int group, const char* plain, const char* shifted)
 {
-    for (Source source : {Source::Current, Source::AsciiCapable}) {
-        clear(source);
-        for (int code = 0; plain[code] != '\0'; ++code) {
-            if (plain[code] == '\1')
-                continue;
-            set(source, code, std::string(1, plain[code]));
-            char upper = shifted ? shifted[code]
-                                 : static_cast<char>(std::toupper(static_cast<unsigned char>(plain[code])));
-            set(source, code, std::string(1, upper), shiftState);
-        }
+    clear(group);
+    for (int code = 0; plain[code] != '\0'; ++code) {
+        if (plain[code] == '\1')
+            continue;
+        set(group, code, std::string(1, plain[code]));
+        char upper = shifted ? shifted[code]
+                             : static_cast<char>(std::toupper(static_cast<unsigned char>(plain[code])));
+        set(group, code, std::string(1, upper), shiftState);
     }
 }
 
-void MemoryKeyboardLayout::loadUs()
+void MemoryKeyboardLayout::loadUs(int group)
 {
-    loadRows(usPlain, usShifted);
+    loadRows(group, usPlain, usShifted);
 }
 
-void MemoryKeyboardLayout::loadDvorak()
+void MemoryKeyboardLayout::loadDvorak(int group)
 {
-    loadRows(dvorakPlain, nullptr);
+    loadRows(group, dvorakPlain, nullptr);
 }
 
 } // namespace tilewise

@@ -11,21 +11,27 @@ namespace tilewise {
 
 class MemoryKeyboardLayout : public KeyboardLayout {
 public:
-    std::optional<std::string> translate(Source source, int keyCode, int modifierState) const override;
+    int groupCount() const override { return groupCount_; }
+    int currentGroup() const override { return current_; }
+    std::optional<std::string> translate(int group, int keyCode, int modifierState) const override;
 
-    void set(Source source, int keyCode, std::string text, int modifierState = 0);
-    // The source has no layout data at all.
-    void clear(Source source);
+    void set(int group, int keyCode, std::string text, int modifierState = 0);
+    void setGroupCount(int count) { groupCount_ = count; }
+    void setCurrentGroup(int group) { current_ = group; }
+    // The group has no layout data at all.
+    void clear(int group);
     // Letters, digits and punctuation of the ANSI positions, unshifted and
-    // shifted, for both sources.
-    void loadUs();
-    // Dvorak letters as the current layout and the ASCII-capable one.
-    void loadDvorak();
+    // shifted, as `group` (the only group unless more are set).
+    void loadUs(int group = 0);
+    // Dvorak letters.
+    void loadDvorak(int group = 0);
 
 private:
-    void loadRows(const char* plain, const char* shifted);
+    void loadRows(int group, const char* plain, const char* shifted);
 
-    std::map<std::tuple<Source, int, int>, std::string> texts_;
+    std::map<std::tuple<int, int, int>, std::string> texts_;
+    int groupCount_ = 1;
+    int current_ = 0;
 };
 
 } // namespace tilewise

@@ -186,6 +186,22 @@ xcb_get_property_cookie_t X11Connection::requestProperty(xcb_window_t window, xc
     return xcb_get_property(conn_, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, maxItems);
 }
 
+std::vector<XPtr<xcb_generic_error_t>> X11Connection::check(std::span<const xcb_void_cookie_t> cookies)
+{
+    std::vector<XPtr<xcb_generic_error_t>> errors(cookies.size());
+    if (cookies.empty())
+        return errors;
+    // The first check sends a sync behind everything sent so far and waits
+    // for it; the others find their answers already read.
+    if (std::int32_t(cookies.back().sequence - coveredThrough_) > 0) {
+        ++roundTrips_;
+        coveredThrough_ = xcb_no_operation(conn_).sequence;
+    }
+    for (std::size_t i = 0; i < cookies.size(); ++i)
+        errors[i].reset(xcb_request_check(conn_, cookies[i]));
+    return errors;
+}
+
 void X11Connection::sync()
 {
     reply<xcb_get_input_focus_reply_t>(xcb_get_input_focus(conn_));

@@ -95,6 +95,10 @@ public:
     }
     xcb_get_property_cookie_t requestProperty(xcb_window_t window, xcb_atom_t property,
                                               std::uint32_t maxItems = 1024);
+    // The errors of checked requests without replies, in order (none where
+    // the request succeeded), in one round trip however many there are. They
+    // are not reported: the caller knows which ones it expects.
+    std::vector<XPtr<xcb_generic_error_t>> check(std::span<const xcb_void_cookie_t> cookies);
     // Waits until the server has handled every request sent so far.
     void sync();
     void flush() { xcb_flush(conn_); }

@@ -1,9 +1,13 @@
 // Global hot keys on X11: passive key grabs on the root window, one set per
-// registered id, made again whenever the keyboard mapping changes.
+// registered id (the combination with every set of lock modifiers), made in
+// batches and dropped whenever the keyboard changes, for the service to make
+// again.
 #pragma once
 
 #include "platform/hot_key_registrar.hpp"
 #include "platform/x11/x11_connection.hpp"
+#include "platform/x11/x11_keyboard_layout.hpp"
+#include "platform/x11/x11_keycodes.hpp"
 
 #include <cstdint>
 #include <map>
@@ -14,61 +18,69 @@ namespace tilewise {
 
 class X11HotKeys : public HotKeyRegistrar {
 public:
-    explicit X11HotKeys(X11Connection& x);
+    // The layout names the X key codes of the physical keys and the
+    // modifiers the keymap locks; without one (a server without XKB) key
+    // codes are evdev's and the locks come from the core modifier map. It
+    // must outlive this.
+    X11HotKeys(X11Connection& x, const X11KeyboardLayout* layout);
     ~X11HotKeys() override;
     X11HotKeys(const X11HotKeys&) = delete;
     X11HotKeys& operator=(const X11HotKeys&) = delete;
 
-    bool registerHotKey(int id, int carbonKeyCode, int carbonModifiers) override;
+    std::vector<HotKeyStatus> registerHotKeys(const std::vector<HotKeyRequest>& requests) override;
     void unregisterHotKey(int id) override;
     void setHandler(Handler handler) override { handler_ = std::move(handler); }
+    void setKeyboardChangeHandler(KeyboardChangeHandler handler) override
+    {
+        keyboardChangeHandler_ = std::move(handler);
+    }
 
     // Every event from the connection passes through here. True when it was
-    // a hot key press or release; mapping changes are followed but answer
-    // false, since the keyboard layout wants them too.
+    // a hot key press or release. A keyboard change only marks the grabs
+    // stale, for applyPendingKeyboardChange().
     bool handleEvent(const xcb_generic_event_t& event);
+    // Once the queued events are handled and the layout refreshed: when the
+    // keyboard changed, lets every grab go (with the key codes and locks it
+    // was made with), forgets every registration and calls the keyboard
+    // change handler. True when it did.
+    bool applyPendingKeyboardChange();
 
     // The X modifier mask of a stored Carbon mask (Control, Mod1, Shift, Mod4).
     static std::uint16_t xModifiers(int carbonModifiers);
-    // How many times the grabs were brought up to date after a mapping change.
-    int mappingChanges() const { return mappingChanges_; }
-    // The modifier bit of Num Lock in the current mapping (0 when none).
-    std::uint16_t numLockMask() const { return numLockMask_; }
+    // The lock modifiers that new grabs ignore.
+    std::uint16_t lockModifiers() const;
+    // How many keyboard changes were applied; for tests.
+    int keyboardChanges() const { return keyboardChanges_; }
 
 private:
     struct Grab {
         std::uint8_t xKey = 0;
         std::uint16_t xMods = 0;
-        // Whether the server granted it; a grab lost at a mapping change is
-        // tried again at the next one.
-        bool held = false;
-    };
-    struct HotKey {
-        int carbonKeyCode = 0;
-        int carbonModifiers = 0;
-        Grab grab;
+        // The lock modifiers when it was made: its variants are the
+        // combination with every subset of them.
+        std::uint16_t locks = 0;
     };
 
-    // The masks to grab with: the combination with every subset of the lock
-    // modifiers, since X matches a grab's modifiers exactly.
-    std::vector<std::uint16_t> lockVariants(std::uint16_t mods) const;
-    bool grab(Grab& g);
+    static std::vector<std::uint16_t> variants(const Grab& g);
     void ungrab(const Grab& g);
-    std::optional<Grab> grabFor(int carbonKeyCode, int carbonModifiers) const;
-    void readModifierMapping();
-    void followMappingChange();
+    std::optional<std::uint8_t> xKeyCode(int virtualKeyCode) const;
+    void readCoreLocks();
 
     X11Connection& x_;
+    const X11KeyboardLayout* layout_;
     Handler handler_;
-    std::map<int, HotKey> hotKeys_;
-    std::uint16_t numLockMask_ = 0;
+    KeyboardChangeHandler keyboardChangeHandler_;
+    std::map<int, Grab> grabs_;
+    X11KeyCodes evdevCodes_ = X11KeyCodes::evdev();
+    std::uint16_t coreLocks_ = 0;
     std::uint8_t minKeyCode_ = 8;
     std::uint8_t maxKeyCode_ = 255;
     std::optional<std::uint8_t> xkbFirstEvent_;
     // The id whose key is down, by X key code: its release goes to the same
-    // id even when the modifiers were let go first.
+    // id even when the modifiers were let go first, or the keyboard changed.
     std::map<std::uint8_t, int> pressed_;
-    int mappingChanges_ = 0;
+    bool stale_ = false;
+    int keyboardChanges_ = 0;
 };
 
 } // namespace tilewise

@@ -1,6 +1,6 @@
 #include "platform/x11/x11_keyboard_layout.hpp"
 
-#include "platform/x11/x11_keycodes.hpp"
+#include "platform/diagnostics.hpp"
 
 // xcb's XKB header names a field `explicit`, a keyword in C++.
 #define explicit explicit_
@@ -10,7 +10,6 @@
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace tilewise {
 
@@ -19,10 +18,6 @@ namespace {
 struct StateFree {
     void operator()(xkb_state* s) const { xkb_state_unref(s); }
 };
-
-// The key that types "a" on ASCII layouts; a group whose key there types an
-// ASCII letter can type ASCII.
-constexpr int virtualKeyA = 0;
 
 } // namespace
 
@@ -50,7 +45,8 @@ std::unique_ptr<X11KeyboardLayout> X11KeyboardLayout::create(X11Connection& x, s
     const std::uint16_t events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY |
                                  XCB_XKB_EVENT_TYPE_STATE_NOTIFY;
     const std::uint16_t mapParts = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS |
-                                   XCB_XKB_MAP_PART_MODIFIER_MAP | XCB_XKB_MAP_PART_VIRTUAL_MODS;
+                                   XCB_XKB_MAP_PART_MODIFIER_MAP | XCB_XKB_MAP_PART_KEY_ACTIONS |
+                                   XCB_XKB_MAP_PART_VIRTUAL_MODS | XCB_XKB_MAP_PART_VIRTUAL_MOD_MAP;
     xcb_xkb_select_events(x.xcb(), XCB_XKB_ID_USE_CORE_KBD, events, 0, events, mapParts, mapParts, nullptr);
     x.flush();
     return layout;
@@ -76,6 +72,8 @@ bool X11KeyboardLayout::readKeymap()
     xkb_keymap_unref(keymap_);
     keymap_ = fresh;
     ++keymapReads_;
+    keyCodes_ = X11KeyCodes::fromKeymap(keymap_);
+    lockModifiers_ = lockModifierBits(keymap_);
     return true;
 }
 
@@ -88,21 +86,19 @@ void X11KeyboardLayout::readGroup()
 
 void X11KeyboardLayout::handleEvent(const xcb_generic_event_t& event)
 {
-    if ((event.response_type & 0x7f) != xkbFirstEvent_)
+    const std::uint8_t type = event.response_type & 0x7f;
+    if (type == XCB_MAPPING_NOTIFY) {
+        stale_ |= reinterpret_cast<const xcb_mapping_notify_event_t&>(event).request != XCB_MAPPING_POINTER;
+        return;
+    }
+    if (type != xkbFirstEvent_)
         return;
     switch (reinterpret_cast<const xcb_xkb_map_notify_event_t&>(event).xkbType) {
-    case XCB_XKB_NEW_KEYBOARD_NOTIFY: {
-        const auto& nk = reinterpret_cast<const xcb_xkb_new_keyboard_notify_event_t&>(event);
-        if (nk.deviceID != deviceId_)
-            return;
-        [[fallthrough]];
-    }
+    case XCB_XKB_NEW_KEYBOARD_NOTIFY:
+        stale_ |= reinterpret_cast<const xcb_xkb_new_keyboard_notify_event_t&>(event).deviceID == deviceId_;
+        return;
     case XCB_XKB_MAP_NOTIFY:
-        // A keymap that cannot be read keeps the last one: stale text beats
-        // none.
-        if (!readKeymap())
-            std::fprintf(stderr, "cannot read the new keymap; keeping the previous one\n");
-        readGroup();
+        stale_ = true;
         return;
     case XCB_XKB_STATE_NOTIFY: {
         const auto& s = reinterpret_cast<const xcb_xkb_state_notify_event_t&>(event);
@@ -115,9 +111,30 @@ void X11KeyboardLayout::handleEvent(const xcb_generic_event_t& event)
     }
 }
 
-std::optional<std::string> X11KeyboardLayout::text(std::uint32_t group, std::uint8_t xKey,
-                                                   int modifierState) const
+bool X11KeyboardLayout::refresh()
 {
+    if (!stale_)
+        return false;
+    stale_ = false;
+    // A keymap that cannot be read keeps the last one: stale text beats none.
+    if (!readKeymap()) {
+        diag::problem("cannot read the new keymap; keeping the previous one");
+        return false;
+    }
+    readGroup();
+    return true;
+}
+
+int X11KeyboardLayout::groupCount() const
+{
+    return int(xkb_keymap_num_layouts(keymap_));
+}
+
+std::optional<std::string> X11KeyboardLayout::translate(int group, int keyCode, int modifierState) const
+{
+    auto xKey = xKeyCode(keyCode);
+    if (!xKey || group < 0 || group >= groupCount())
+        return std::nullopt;
     std::unique_ptr<xkb_state, StateFree> state(xkb_state_new(keymap_));
     if (!state)
         return std::nullopt;
@@ -133,60 +150,29 @@ std::optional<std::string> X11KeyboardLayout::text(std::uint32_t group, std::uin
     // which the usual keymaps put on Mod5.
     if (modifierState & optionState)
         add("Mod5");
-    xkb_state_update_mask(state.get(), mods, 0, 0, 0, 0, group);
+    xkb_state_update_mask(state.get(), mods, 0, 0, 0, 0, xkb_layout_index_t(group));
     char buffer[64];
-    int length = xkb_state_key_get_utf8(state.get(), xKey, buffer, sizeof buffer);
-    if (length <= 0 || std::size_t(length) >= sizeof buffer) {
-        // Arrow keys type nothing; show them as arrows rather than as a
-        // key without text.
-        switch (xkb_state_key_get_one_sym(state.get(), xKey)) {
-        case XKB_KEY_Left:
-            return "\u2190";
-        case XKB_KEY_Up:
-            return "\u2191";
-        case XKB_KEY_Right:
-            return "\u2192";
-        case XKB_KEY_Down:
-            return "\u2193";
-        default:
-            return std::nullopt;
-        }
+    int length = xkb_state_key_get_utf8(state.get(), *xKey, buffer, sizeof buffer);
+    if (length > 0 && std::size_t(length) < sizeof buffer)
+        return std::string(buffer, std::size_t(length));
+    // Arrow keys type nothing; show them as arrows rather than as a key
+    // without text. Dead keys type nothing by themselves either.
+    switch (xkb_state_key_get_one_sym(state.get(), *xKey)) {
+    case XKB_KEY_Left:
+        return "\u2190";
+    case XKB_KEY_Up:
+        return "\u2191";
+    case XKB_KEY_Right:
+        return "\u2192";
+    case XKB_KEY_Down:
+        return "\u2193";
+    default:
+        return std::nullopt;
     }
-    return std::string(buffer, std::size_t(length));
-}
-
-std::optional<std::uint32_t> X11KeyboardLayout::asciiCapableGroup() const
-{
-    const std::uint8_t keyA = *xKeyCodeForVirtualKey(virtualKeyA);
-    auto typesAscii = [&](std::uint32_t group) {
-        auto t = text(group, keyA, 0);
-        return t && t->size() == 1 && (*t)[0] >= 'a' && (*t)[0] <= 'z';
-    };
-    if (typesAscii(group_))
-        return group_;
-    const xkb_layout_index_t groups = xkb_keymap_num_layouts(keymap_);
-    for (xkb_layout_index_t g = 0; g < groups; ++g)
-        if (typesAscii(g))
-            return g;
-    return std::nullopt;
-}
-
-std::optional<std::string> X11KeyboardLayout::translate(Source source, int keyCode, int modifierState) const
-{
-    auto xKey = xKeyCodeForVirtualKey(keyCode);
-    if (!xKey || !keymap_)
-        return std::nullopt;
-    std::optional<std::uint32_t> group =
-        source == Source::Current ? std::optional(group_) : asciiCapableGroup();
-    if (!group)
-        return std::nullopt;
-    return text(*group, *xKey, modifierState);
 }
 
 std::optional<std::uint8_t> X11KeyboardLayout::keyForKeysym(std::uint32_t keysym) const
 {
-    if (!keymap_)
-        return std::nullopt;
     const xkb_keycode_t last = std::min<xkb_keycode_t>(xkb_keymap_max_keycode(keymap_), 255);
     for (xkb_keycode_t key = xkb_keymap_min_keycode(keymap_); key <= last; ++key) {
         const xkb_keysym_t* syms = nullptr;

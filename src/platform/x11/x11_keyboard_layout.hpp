@@ -1,10 +1,12 @@
 // The server's current keymap read with xkbcommon: which character each
-// physical key types in the current layout group, and in the first group
-// that can type ASCII. Kept up to date from XKB notifications.
+// physical key types in each layout group, which X key code each stored key
+// code has, and which modifiers the keys can lock. Notifications only mark
+// it stale; refresh() reads the keymap again once, however many came.
 #pragma once
 
 #include "platform/keyboard_layout.hpp"
 #include "platform/x11/x11_connection.hpp"
+#include "platform/x11/x11_keycodes.hpp"
 
 #include <cstdint>
 #include <memory>
@@ -24,25 +26,34 @@ public:
     X11KeyboardLayout(const X11KeyboardLayout&) = delete;
     X11KeyboardLayout& operator=(const X11KeyboardLayout&) = delete;
 
-    std::optional<std::string> translate(Source source, int keyCode, int modifierState) const override;
+    int groupCount() const override;
+    int currentGroup() const override { return int(group_); }
+    std::optional<std::string> translate(int group, int keyCode, int modifierState) const override;
 
-    // Every event from the connection passes through here; a new keyboard, a
-    // changed keymap or a switch of layout group refreshes what is read.
+    // Every event from the connection passes through here. A switch of
+    // layout group is followed at once; a new keyboard or keymap only marks
+    // the keymap stale, for refresh().
     void handleEvent(const xcb_generic_event_t& event);
+    // Reads the keymap again when it is stale, once the queued events are
+    // handled. True when it did.
+    bool refresh();
 
+    std::optional<std::uint8_t> xKeyCode(int virtualKeyCode) const { return keyCodes_.xKeyCode(virtualKeyCode); }
+    std::optional<int> virtualKeyCode(std::uint8_t xKeyCode) const { return keyCodes_.virtualKeyCode(xKeyCode); }
+    // The X modifier bits the keymap's keys lock (see lockModifierBits).
+    std::uint16_t lockModifiers() const { return lockModifiers_; }
     // The X key code whose first level types `keysym`, if any (the Fn key is
     // the one that types XF86Fn).
     std::optional<std::uint8_t> keyForKeysym(std::uint32_t keysym) const;
-    std::uint32_t group() const { return group_; }
-    // How many times the keymap was read; for tests that wait for a refresh.
+    // The XKB id of the core keyboard, whose notifications count.
+    std::int32_t deviceId() const { return deviceId_; }
+    // How many times the keymap was read; for tests.
     int keymapReads() const { return keymapReads_; }
 
 private:
     X11KeyboardLayout(X11Connection& x, std::uint8_t xkbFirstEvent);
     bool readKeymap();
     void readGroup();
-    std::optional<std::uint32_t> asciiCapableGroup() const;
-    std::optional<std::string> text(std::uint32_t group, std::uint8_t xKey, int modifierState) const;
 
     X11Connection& x_;
     std::uint8_t xkbFirstEvent_;
@@ -50,6 +61,9 @@ private:
     xkb_keymap* keymap_ = nullptr;
     std::int32_t deviceId_ = -1;
     std::uint32_t group_ = 0;
+    bool stale_ = false;
+    X11KeyCodes keyCodes_;
+    std::uint16_t lockModifiers_ = 0;
     int keymapReads_ = 0;
 };
 

@@ -1,182 +1,116 @@
 #include "platform/x11/x11_keycodes.hpp"
 
-#include <array>
-#include <utility>
+#include "shortcuts/key_positions.hpp"
+
+#include <xkbcommon/xkbcommon.h>
+
+#include <memory>
+#include <string>
 
 namespace tilewise {
 
 namespace {
 
-// Virtual key code and evdev code of each physical key.
-constexpr std::pair<int, int> keyTable[] = {
-    // Letters (ANSI positions).
-    {0, 30},  // A
-    {1, 31},  // S
-    {2, 32},  // D
-    {3, 33},  // F
-    {4, 35},  // H
-    {5, 34},  // G
-    {6, 44},  // Z
-    {7, 45},  // X
-    {8, 46},  // C
-    {9, 47},  // V
-    {10, 86}, // the ISO key left of Z
-    {11, 48}, // B
-    {12, 16}, // Q
-    {13, 17}, // W
-    {14, 18}, // E
-    {15, 19}, // R
-    {16, 21}, // Y
-    {17, 20}, // T
-    {31, 24}, // O
-    {32, 22}, // U
-    {34, 23}, // I
-    {35, 25}, // P
-    {37, 38}, // L
-    {38, 36}, // J
-    {40, 37}, // K
-    {45, 49}, // N
-    {46, 50}, // M
-    // Digits.
-    {18, 2},  // 1
-    {19, 3},  // 2
-    {20, 4},  // 3
-    {21, 5},  // 4
-    {23, 6},  // 5
-    {22, 7},  // 6
-    {26, 8},  // 7
-    {28, 9},  // 8
-    {25, 10}, // 9
-    {29, 11}, // 0
-    // Punctuation.
-    {24, 13}, // =
-    {27, 12}, // -
-    {30, 27}, // ]
-    {33, 26}, // [
-    {39, 40}, // '
-    {41, 39}, // ;
-    {42, 43}, // backslash
-    {43, 51}, // ,
-    {44, 53}, // /
-    {47, 52}, // .
-    {50, 41}, // `
-    // Editing and movement.
-    {36, 28},   // Return
-    {48, 15},   // Tab
-    {49, 57},   // Space
-    {51, 14},   // Delete (backspace)
-    {53, 1},    // Escape
-    {114, 110}, // Help, where PC keyboards have Insert
-    {115, 102}, // Home
-    {116, 104}, // Page Up
-    {117, 111}, // Forward delete
-    {119, 107}, // End
-    {121, 109}, // Page Down
-    {123, 105}, // Left
-    {124, 106}, // Right
-    {125, 108}, // Down
-    {126, 103}, // Up
-    // Modifiers.
-    {54, 126}, // right Command
-    {55, 125}, // Command
-    {56, 42},  // Shift
-    {57, 58},  // Caps Lock
-    {58, 56},  // Option
-    {59, 29},  // Control
-    {60, 54},  // right Shift
-    {61, 100}, // right Option
-    {62, 97},  // right Control
-    // Function keys.
-    {122, 59},  // F1
-    {120, 60},  // F2
-    {99, 61},   // F3
-    {118, 62},  // F4
-    {96, 63},   // F5
-    {97, 64},   // F6
-    {98, 65},   // F7
-    {100, 66},  // F8
-    {101, 67},  // F9
-    {109, 68},  // F10
-    {103, 87},  // F11
-    {111, 88},  // F12
-    {105, 183}, // F13
-    {107, 184}, // F14
-    {113, 185}, // F15
-    {106, 186}, // F16
-    {64, 187},  // F17
-    {79, 188},  // F18
-    {80, 189},  // F19
-    {90, 190},  // F20
-    // Keypad.
-    {65, 83},  // .
-    {67, 55},  // *
-    {69, 78},  // +
-    {71, 69},  // Clear, where PC keyboards have Num Lock
-    {75, 98},  // /
-    {76, 96},  // Enter
-    {78, 74},  // -
-    {81, 117}, // =
-    {82, 82},  // 0
-    {83, 79},  // 1
-    {84, 80},  // 2
-    {85, 81},  // 3
-    {86, 75},  // 4
-    {87, 76},  // 5
-    {88, 77},  // 6
-    {89, 71},  // 7
-    {91, 72},  // 8
-    {92, 73},  // 9
-    // Media and language keys.
-    {72, 115},  // volume up
-    {73, 114},  // volume down
-    {74, 113},  // mute
-    {93, 124},  // Yen
-    {94, 89},   // Ro (underscore)
-    {95, 95},   // keypad comma
-    {102, 123}, // Eisu
-    {104, 122}, // Kana
-    {110, 127}, // context menu
-};
+constexpr int evdevToXOffset = 8;
 
-// Both directions, built once: 128 virtual codes, 256 X codes; 0 is "none"
-// on both sides except virtual code 0 (A), which is stored shifted by one.
-struct Tables {
-    std::array<std::uint8_t, 128> toX{};
-    std::array<int, 256> toVirtualPlusOne{};
+struct StateFree {
+    void operator()(xkb_state* s) const { xkb_state_unref(s); }
 };
-
-const Tables& tables()
-{
-    static const Tables t = [] {
-        Tables t;
-        for (auto [virtualCode, evdev] : keyTable) {
-            auto x = std::uint8_t(evdev + evdevToXOffset);
-            t.toX[std::size_t(virtualCode)] = x;
-            t.toVirtualPlusOne[x] = virtualCode + 1;
-        }
-        return t;
-    }();
-    return t;
-}
 
 } // namespace
 
-std::optional<std::uint8_t> xKeyCodeForVirtualKey(int virtualKeyCode)
+void X11KeyCodes::add(int virtualKeyCode, unsigned xKeyCode)
 {
-    if (virtualKeyCode < 0 || virtualKeyCode >= 128)
-        return std::nullopt;
-    std::uint8_t x = tables().toX[std::size_t(virtualKeyCode)];
-    if (x == 0)
-        return std::nullopt;
-    return x;
+    // X key codes are one byte; a keymap may name keys beyond that.
+    if (xKeyCode < 8 || xKeyCode > 255)
+        return;
+    toX_[std::size_t(virtualKeyCode)] = std::uint8_t(xKeyCode);
+    toVirtual_[xKeyCode] = std::int16_t(virtualKeyCode);
 }
 
-std::optional<int> virtualKeyForXKeyCode(std::uint8_t xKeyCode)
+X11KeyCodes X11KeyCodes::fromKeymap(xkb_keymap* keymap)
 {
-    int v = tables().toVirtualPlusOne[xKeyCode];
-    if (v == 0)
+    X11KeyCodes codes;
+    for (const KeyPosition& p : keyPositions()) {
+        xkb_keycode_t key = xkb_keymap_key_by_name(keymap, std::string(p.xkbName).c_str());
+        if (key != XKB_KEYCODE_INVALID)
+            codes.add(p.keyCode, key);
+    }
+    return codes;
+}
+
+X11KeyCodes X11KeyCodes::evdev()
+{
+    X11KeyCodes codes;
+    for (const KeyPosition& p : keyPositions())
+        codes.add(p.keyCode, unsigned(p.evdevCode + evdevToXOffset));
+    return codes;
+}
+
+std::optional<std::uint8_t> X11KeyCodes::xKeyCode(int virtualKeyCode) const
+{
+    if (virtualKeyCode < 0 || virtualKeyCode >= int(toX_.size()) || toX_[std::size_t(virtualKeyCode)] == 0)
         return std::nullopt;
-    return v - 1;
+    return toX_[std::size_t(virtualKeyCode)];
+}
+
+std::optional<int> X11KeyCodes::virtualKeyCode(std::uint8_t xKeyCode) const
+{
+    if (toVirtual_[xKeyCode] < 0)
+        return std::nullopt;
+    return toVirtual_[xKeyCode];
+}
+
+std::uint16_t lockModifierBits(xkb_keymap* keymap)
+{
+    // X's real modifiers by name, whatever their indices in the keymap.
+    static const char* const realNames[8] = {"Shift", "Lock", "Control", "Mod1", "Mod2", "Mod3", "Mod4", "Mod5"};
+    xkb_mod_index_t realIndex[8];
+    for (int bit = 0; bit < 8; ++bit)
+        realIndex[bit] = xkb_keymap_mod_get_index(keymap, realNames[bit]);
+    auto toX = [&](xkb_mod_mask_t mask) {
+        std::uint16_t bits = 0;
+        for (int bit = 0; bit < 8; ++bit)
+            if (realIndex[bit] < 32 && (mask >> realIndex[bit]) & 1u)
+                bits |= std::uint16_t(1u << bit);
+        return bits;
+    };
+
+    std::unique_ptr<xkb_state, StateFree> state(xkb_state_new(keymap));
+    if (!state)
+        return 0;
+    std::uint16_t locks = 0;
+    const xkb_keycode_t last = xkb_keymap_max_keycode(keymap);
+    for (xkb_keycode_t key = xkb_keymap_min_keycode(keymap); key <= last; ++key) {
+        const xkb_layout_index_t layouts = xkb_keymap_num_layouts_for_key(keymap, key);
+        for (xkb_layout_index_t layout = 0; layout < layouts; ++layout) {
+            const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap, key, layout);
+            for (xkb_level_index_t level = 0; level < levels; ++level) {
+                xkb_mod_mask_t masks[32];
+                std::size_t count = xkb_keymap_key_get_mods_for_level(keymap, key, layout, level, masks, 32);
+                // The first level is also reached with no modifier at all.
+                if (count == 0 && level == 0)
+                    masks[count++] = 0;
+                for (std::size_t m = 0; m < count; ++m) {
+                    xkb_state_update_mask(state.get(), masks[m], 0, 0, 0, 0, layout);
+                    // Twice: a latch that locks when tapped twice locks too.
+                    for (int tap = 0; tap < 2; ++tap) {
+                        xkb_state_update_key(state.get(), key, XKB_KEY_DOWN);
+                        xkb_state_update_key(state.get(), key, XKB_KEY_UP);
+                        locks |= toX(xkb_state_serialize_mods(state.get(), XKB_STATE_MODS_LOCKED));
+                    }
+                    // A latch still waiting for its key would carry over to
+                    // the next key: start again from a clean state.
+                    if (xkb_state_serialize_mods(state.get(), XKB_STATE_MODS_LATCHED) != 0 ||
+                        xkb_state_serialize_layout(state.get(), XKB_STATE_LAYOUT_LATCHED) != 0)
+                        state.reset(xkb_state_new(keymap));
+                    if (!state)
+                        return std::uint16_t(locks & ~shortcutModifierBits);
+                }
+            }
+        }
+    }
+    return std::uint16_t(locks & ~shortcutModifierBits);
 }
 
 } // namespace tilewise

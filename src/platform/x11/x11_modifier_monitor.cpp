@@ -1,7 +1,5 @@
 #include "platform/x11/x11_modifier_monitor.hpp"
 
-#include "platform/x11/x11_keycodes.hpp"
-
 // xcb's XKB header names a field `explicit`, a keyword in C++.
 #define explicit explicit_
 #include <xcb/xkb.h>
@@ -80,7 +78,7 @@ void X11ModifierMonitor::handleEvent(const xcb_generic_event_t& event)
         functionDown_ = false;
 
     ModifierEvent e;
-    e.keyCode = isFn ? fnKeyCode : virtualKeyForXKeyCode(s.keycode).value_or(unknownKeyCode);
+    e.keyCode = isFn ? fnKeyCode : layout_.virtualKeyCode(s.keycode).value_or(unknownKeyCode);
     e.modifierFlags = modifierFlags(s.mods, functionDown_);
     for (const Handler& handler : handlers_)
         handler(e);
