@@ -1,9 +1,15 @@
 #include "ctl_harness.hpp"
 
+// xcb's XKB header names a field `explicit`, a keyword in C++.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -257,6 +263,80 @@ TestClientProcess::TestClientProcess(const std::vector<std::string>& args)
     }
 }
 
+bool TestClientProcess::receivesKey(std::uint8_t keycode, std::uint16_t modifiers,
+                                    std::chrono::milliseconds timeout)
+{
+    constexpr unsigned chordBits =
+        XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
+    auto deadline = Clock::now() + timeout;
+    while (std::optional<std::string> line =
+               child_.readLine(std::chrono::milliseconds(remainingMs(deadline)))) {
+        unsigned code = 0, state = 0;
+        if (std::sscanf(line->c_str(), "key %u %u", &code, &state) == 2 && code == keycode &&
+            (state & chordBits) == modifiers)
+            return true;
+    }
+    return false;
+}
+
+FolderWatch::FolderWatch(const std::string& folder) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+{
+    if (fd_ >= 0 && inotify_add_watch(fd_, folder.c_str(), IN_ALL_EVENTS) < 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+}
+
+FolderWatch::~FolderWatch()
+{
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+bool FolderWatch::next(std::chrono::milliseconds timeout, std::string* name, std::uint32_t* mask)
+{
+    auto deadline = Clock::now() + timeout;
+    // The kernel hands out whole events only.
+    while (buffer_.size() < sizeof(inotify_event)) {
+        pollfd pfd{fd_, POLLIN, 0};
+        int ms = remainingMs(deadline);
+        if (fd_ < 0 || ms == 0 || poll(&pfd, 1, ms) <= 0)
+            return false;
+        alignas(inotify_event) char buf[4096];
+        ssize_t n = read(fd_, buf, sizeof buf);
+        if (n > 0)
+            buffer_.append(buf, static_cast<std::size_t>(n));
+    }
+    inotify_event e;
+    std::memcpy(&e, buffer_.data(), sizeof e);
+    *name = std::string(buffer_.data() + sizeof e, strnlen(buffer_.data() + sizeof e, e.len));
+    *mask = e.mask;
+    buffer_.erase(0, sizeof e + e.len);
+    return true;
+}
+
+bool FolderWatch::waitFor(const std::string& name, std::uint32_t mask, std::chrono::milliseconds timeout)
+{
+    auto deadline = Clock::now() + timeout;
+    std::string n;
+    std::uint32_t m = 0;
+    while (next(std::chrono::milliseconds(remainingMs(deadline)), &n, &m))
+        if (n == name && (m & mask))
+            return true;
+    return false;
+}
+
+bool FolderWatch::waitForAny(std::chrono::milliseconds timeout)
+{
+    std::string n;
+    std::uint32_t m = 0;
+    if (!next(timeout, &n, &m))
+        return false;
+    while (next(std::chrono::milliseconds(0), &n, &m)) {
+    }
+    return true;
+}
+
 Display::Display()
 {
     conn_ = xcb_connect(nullptr, nullptr);
@@ -412,6 +492,22 @@ bool Display::grabKey(std::uint8_t keycode, std::uint16_t modifiers)
     xcb_generic_error_t* e = xcb_request_check(conn_, c);
     free(e);
     return e == nullptr;
+}
+
+std::uint16_t Display::modifierState()
+{
+    std::unique_ptr<xcb_query_pointer_reply_t, decltype(&free)> r(
+        xcb_query_pointer_reply(conn_, xcb_query_pointer(conn_, root_), nullptr), free);
+    return r ? r->mask : 0;
+}
+
+void Display::unlockModifiers()
+{
+    free(xcb_xkb_use_extension_reply(
+        conn_, xcb_xkb_use_extension(conn_, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION), nullptr));
+    xcb_xkb_latch_lock_state(conn_, XCB_XKB_ID_USE_CORE_KBD, 0xff, 0, 1, XCB_XKB_GROUP_1, 0xff, 0, 0);
+    // A round trip: the next test starts with the locks off.
+    free(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr));
 }
 
 std::uint8_t Display::keycodeOf(const char* keyName)

@@ -68,11 +68,37 @@ public:
     bool ready() const { return ready_; }
     // Window ids in the order of the --window arguments.
     const std::vector<xcb_window_t>& windows() const { return windows_; }
+    // With --keys: waits until a press of `keycode` reaches one of the
+    // windows with exactly `modifiers` of Shift, Control, Mod1 and Mod4 (lock
+    // bits aside); presses of other keys on the way are passed over.
+    bool receivesKey(std::uint8_t keycode, std::uint16_t modifiers,
+                     std::chrono::milliseconds timeout = kWait);
 
 private:
     Child child_;
     bool ready_ = false;
     std::vector<xcb_window_t> windows_;
+};
+
+// Events of one folder (inotify) from the moment the watch is made.
+class FolderWatch {
+public:
+    explicit FolderWatch(const std::string& folder);
+    ~FolderWatch();
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+    // Consumes events up to and including one about `name` with any of the
+    // `mask` bits; false when none comes in time.
+    bool waitFor(const std::string& name, std::uint32_t mask, std::chrono::milliseconds timeout = kWait);
+    // Waits for any event and consumes all that are queued; false when none
+    // comes in time.
+    bool waitForAny(std::chrono::milliseconds timeout = kWait);
+
+private:
+    bool next(std::chrono::milliseconds timeout, std::string* name, std::uint32_t* mask);
+
+    int fd_ = -1;
+    std::string buffer_;
 };
 
 // The test's own view of the display.
@@ -96,9 +122,14 @@ public:
     bool activate(xcb_window_t client, std::chrono::milliseconds timeout = kWait);
     xcb_window_t activeWindow();
     // Grabs a key combination on the root for this connection (as another
-    // program would); false when the server refuses.
+    // program would); false when the server refuses. Held until the
+    // connection closes.
     bool grabKey(std::uint8_t keycode, std::uint16_t modifiers);
     std::uint8_t keycodeOf(const char* keyName);
+    // The modifier bits in effect now, locked ones included.
+    std::uint16_t modifierState();
+    // Unlocks every locked modifier (XKB), whatever key locked it.
+    void unlockModifiers();
     // Waits until the root's property `name` exists (or, with `present`
     // false, is gone).
     bool waitForRootProperty(const char* name, bool present = true,

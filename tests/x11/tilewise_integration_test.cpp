@@ -207,23 +207,6 @@ TEST_F(TilewiseIntegrationTest, MalformedSettingsFileIsKeptAsideAndDefaultsServe
     EXPECT_EQ(display.waitForFrame(w, visible), visible);
 }
 
-TEST_F(TilewiseIntegrationTest, ShortcutHeldByAnotherProgramIsReported)
-{
-    // Control-Alt-Left, as another program would hold it first.
-    std::uint8_t left = display.keycodeOf("Left");
-    ASSERT_NE(left, 0);
-    ASSERT_TRUE(display.grabKey(left, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1));
-    startTilewise();
-    bool reported = false;
-    while (std::optional<std::string> line = tilewise->readErrorLine()) {
-        if (line->rfind("tilewise: Failed to register the shortcut clipLeft \u2303\u2325\u2190", 0) == 0) {
-            reported = true;
-            break;
-        }
-    }
-    EXPECT_TRUE(reported);
-}
-
 TEST_F(TilewiseIntegrationTest, AutostartEntryFollowsTheSetting)
 {
     const std::string entry = home + "/config/autostart/tilewise.desktop";

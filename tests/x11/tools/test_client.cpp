@@ -3,9 +3,11 @@
 // their ids, and lives until its standard input closes or it is killed.
 //
 //   tilewise-testclient [--dock top:H[:X0:X1]] [--window X,Y,W,H] [--min W,H]
-//                       [--min-outer W,H] [--title T] [--class C] ...
+//                       [--min-outer W,H] [--title T] [--class C] [--keys] ...
 //
 // --min, --min-outer, --title and --class apply to the window before them.
+// --keys prints "key KEYCODE STATE" for every key press that reaches one of
+// the windows, so that a test can see which keys were not taken on the way.
 // --min-outer sets the minimum so that the outer frame (decorations
 // included) cannot be smaller than W x H.
 //
@@ -200,6 +202,7 @@ int main(int argc, char** argv)
     }
 
     std::vector<Spec> specs;
+    bool keys = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -226,6 +229,8 @@ int main(int argc, char** argv)
             s.title = "tilewise test dock";
             specs.push_back(s);
             ++i;
+        } else if (a == "--keys") {
+            keys = true;
         } else if (a == "--window" && v && parseInts(v, n, 4)) {
             Spec s;
             s.x = n[0], s.y = n[1], s.w = n[2], s.h = n[3];
@@ -270,7 +275,7 @@ int main(int argc, char** argv)
         uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK;
         uint32_t values[2] = {s.dock ? 0x303040u : 0xd0d8e8u,
                               XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE |
-                                  XCB_EVENT_MASK_EXPOSURE};
+                                  XCB_EVENT_MASK_EXPOSURE | (keys ? uint32_t{XCB_EVENT_MASK_KEY_PRESS} : 0u)};
         if (s.dock) {
             s.x = s.strutX0 >= 0 ? s.strutX0 : 0;
             s.y = 0;
@@ -367,8 +372,14 @@ int main(int argc, char** argv)
     // Serve events until stdin closes (the test or demo is done with us).
     int xfd = xcb_get_file_descriptor(conn);
     for (;;) {
-        while (xcb_generic_event_t* ev = xcb_poll_for_event(conn))
+        while (xcb_generic_event_t* ev = xcb_poll_for_event(conn)) {
+            if ((ev->response_type & 0x7f) == XCB_KEY_PRESS) {
+                auto* key = reinterpret_cast<xcb_key_press_event_t*>(ev);
+                std::printf("key %u %u\n", key->detail, key->state);
+                std::fflush(stdout);
+            }
             free(ev);
+        }
         if (xcb_connection_has_error(conn))
             return 0;
         pollfd pfds[2] = {{xfd, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
