@@ -1,5 +1,7 @@
 #include "platform/x11/x11_connection.hpp"
 
+#include "platform/diagnostics.hpp"
+
 #include <xcb/randr.h>
 // xcb's XKB header names a field `explicit`, a keyword in C++.
 #define explicit explicit_
@@ -230,7 +232,7 @@ void X11Connection::handleError(const xcb_generic_error_t& error)
     if (reporter_)
         reporter_(line);
     else
-        std::fprintf(stderr, "%s\n", line.c_str());
+        diag::problem(line);
 }
 
 XEvent X11Connection::pollConnection()
