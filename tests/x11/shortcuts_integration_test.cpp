@@ -4,7 +4,7 @@
 // keymap, and bad stored shortcuts are never held and reported once. Keys
 // are pressed with xdotool; a press that no grab takes reaches the focused
 // test window, which says so.
-#include "ctl_harness.hpp"
+#include "tilewise_session.hpp"
 
 #include <gtest/gtest.h>
 
@@ -50,19 +50,14 @@ private:
     Display& display_;
 };
 
-class ShortcutsIntegrationTest : public ::testing::Test {
+class ShortcutsIntegrationTest : public TilewiseSessionTest {
 protected:
     void SetUp() override
     {
-        if (!std::getenv("DISPLAY"))
-            GTEST_SKIP() << "needs an X server with a window manager in DISPLAY";
-        ASSERT_TRUE(display.ok());
-        char tmpl[] = "/tmp/tilewise-keys-test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        home = tmpl;
+        TilewiseSessionTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         std::filesystem::create_directories(settingsFolder());
-        dock = std::make_unique<TestClientProcess>(std::vector<std::string>{"--dock", "top:25"});
-        ASSERT_TRUE(dock->ready());
         client = std::make_unique<TestClientProcess>(
             std::vector<std::string>{"--keys", "--window", "300,200,400,300", "--window", "500,250,400,300"});
         ASSERT_TRUE(client->ready());
@@ -71,29 +66,8 @@ protected:
         visible = primaryVisibleFrame();
     }
 
-    void TearDown() override
-    {
-        if (tilewise) {
-            EXPECT_EQ(tilewise->terminate(), 0) << "a clean exit on SIGTERM";
-        }
-        if (!home.empty())
-            std::filesystem::remove_all(home);
-    }
-
-    std::vector<std::string> env() const
-    {
-        return {"XDG_CONFIG_HOME=" + home + "/config", "XDG_RUNTIME_DIR=" + home};
-    }
     std::string settingsFolder() const { return home + "/config/tilewise"; }
     xcb_window_t window(std::size_t i) const { return client->windows()[i]; }
-
-    void startTilewise()
-    {
-        tilewise = std::make_unique<Child>(std::vector<std::string>{TILEWISE_PATH}, env());
-        ASSERT_TRUE(display.waitForRootProperty("_TILEWISE_RUNNING")) << "tilewise did not come up";
-    }
-
-    void press(const std::string& keys) { ASSERT_EQ(run({"xdotool", "key", keys}).exitCode, 0) << keys; }
 
     // The window clipped to the left or right half of the screen; a
     // horizontal clip keeps its top and height.
@@ -133,11 +107,7 @@ protected:
         }
     }
 
-    Display display;
-    std::string home;
-    std::unique_ptr<TestClientProcess> dock;
     std::unique_ptr<TestClientProcess> client;
-    std::unique_ptr<Child> tilewise;
     Rect visible;
 };
 

@@ -3,7 +3,7 @@
 // settings written meanwhile are read at the next press, a second start on
 // the same display is refused, parallel writers lose nothing, and an idle
 // program sleeps.
-#include "ctl_harness.hpp"
+#include "tilewise_session.hpp"
 
 #include <gtest/gtest.h>
 
@@ -18,47 +18,7 @@ namespace {
 
 using namespace tilewise::testing;
 
-class TilewiseIntegrationTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!std::getenv("DISPLAY"))
-            GTEST_SKIP() << "needs an X server with a window manager in DISPLAY";
-        ASSERT_TRUE(display.ok());
-        char tmpl[] = "/tmp/tilewise-run-test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        home = tmpl;
-        dock = std::make_unique<TestClientProcess>(std::vector<std::string>{"--dock", "top:25"});
-        ASSERT_TRUE(dock->ready());
-    }
-
-    void TearDown() override
-    {
-        if (tilewise) {
-            EXPECT_EQ(tilewise->terminate(), 0) << "a clean exit on SIGTERM";
-        }
-        if (!home.empty())
-            std::filesystem::remove_all(home);
-    }
-
-    std::vector<std::string> env() const
-    {
-        return {"XDG_CONFIG_HOME=" + home + "/config", "XDG_RUNTIME_DIR=" + home};
-    }
-
-    void startTilewise()
-    {
-        tilewise = std::make_unique<Child>(std::vector<std::string>{TILEWISE_PATH}, env());
-        ASSERT_TRUE(display.waitForRootProperty("_TILEWISE_RUNNING")) << "tilewise did not come up";
-    }
-
-    void press(const std::string& keys) { ASSERT_EQ(run({"xdotool", "key", keys}).exitCode, 0); }
-
-    Display display;
-    std::string home;
-    std::unique_ptr<TestClientProcess> dock;
-    std::unique_ptr<Child> tilewise;
-};
+using TilewiseIntegrationTest = TilewiseSessionTest;
 
 TEST_F(TilewiseIntegrationTest, DefaultShortcutsCycleMaximizeAndFollowTheSettings)
 {

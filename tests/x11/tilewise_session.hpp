@@ -1,0 +1,60 @@
+// The fixture of the tests that run the resident program: a settings and a
+// runtime folder of the test's own, a top dock, and tilewise started on
+// demand and stopped cleanly at the end.
+#pragma once
+
+#include "ctl_harness.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tilewise::testing {
+
+class TilewiseSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "needs an X server with a window manager in DISPLAY";
+        ASSERT_TRUE(display.ok());
+        char tmpl[] = "/tmp/tilewise-run-test.XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        home = tmpl;
+        dock = std::make_unique<TestClientProcess>(std::vector<std::string>{"--dock", "top:25"});
+        ASSERT_TRUE(dock->ready());
+    }
+
+    void TearDown() override
+    {
+        if (tilewise) {
+            EXPECT_EQ(tilewise->terminate(), 0) << "a clean exit on SIGTERM";
+        }
+        if (!home.empty())
+            std::filesystem::remove_all(home);
+    }
+
+    std::vector<std::string> env() const
+    {
+        return {"XDG_CONFIG_HOME=" + home + "/config", "XDG_RUNTIME_DIR=" + home};
+    }
+
+    void startTilewise()
+    {
+        tilewise = std::make_unique<Child>(std::vector<std::string>{TILEWISE_PATH}, env());
+        ASSERT_TRUE(display.waitForRootProperty("_TILEWISE_RUNNING")) << "tilewise did not come up";
+    }
+
+    void press(const std::string& keys) { ASSERT_EQ(run({"xdotool", "key", keys}).exitCode, 0) << keys; }
+
+    Display display;
+    std::string home;
+    std::unique_ptr<TestClientProcess> dock;
+    std::unique_ptr<Child> tilewise;
+};
+
+} // namespace tilewise::testing
