@@ -23,8 +23,7 @@ void WindowAccess::setSize(const WindowElement& w, Size s)
 
 void WindowAccess::setFrame(const WindowElement& w, const Rect& r)
 {
-    setPosition(w, r.origin);
-    setSize(w, r.size);
+    writeFrame(w, Rect(std::floor(r.x()), std::floor(r.y()), std::floor(r.width()), std::floor(r.height())));
 }
 
 std::optional<WindowId> WindowAccess::windowId(const WindowElement& w)

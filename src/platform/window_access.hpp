@@ -40,6 +40,14 @@ struct Screen {
     friend bool operator==(const Screen& a, const Screen& b) { return a.id == b.id; }
 };
 
+// The sizes a window accepts, as outer frames (decorations included); each
+// bound none where the window states none.
+struct SizeLimits {
+    std::optional<Size> minimum;
+    std::optional<Size> maximum;
+    friend bool operator==(const SizeLimits&, const SizeLimits&) = default;
+};
+
 struct WindowInfo {
     WindowId id = 0;
     std::int32_t level = 0;
@@ -65,8 +73,11 @@ public:
     void setPosition(const WindowElement& w, Point p);
     // Writes floor(width), floor(height). The application may clamp it.
     void setSize(const WindowElement& w, Size s);
-    // Position, then size.
+    // Both at once, floored; a platform that can write them in one request
+    // does, so the window never shows the new position at the old size.
     void setFrame(const WindowElement& w, const Rect& r);
+    // What the window itself says it accepts; nothing known by default.
+    virtual SizeLimits sizeLimits(const WindowElement&) { return {}; }
 
     virtual std::optional<Pid> processId(const WindowElement& w) = 0;
     // On-screen windows, front to back.
@@ -93,6 +104,12 @@ protected:
     // Called with already floored values.
     virtual void writePosition(const WindowElement& w, Point p) = 0;
     virtual void writeSize(const WindowElement& w, Size s) = 0;
+    // Position, then size, unless the platform has one request for both.
+    virtual void writeFrame(const WindowElement& w, const Rect& r)
+    {
+        writePosition(w, r.origin);
+        writeSize(w, r.size);
+    }
 };
 
 // Window-space rectangle of a screen-space rectangle, given primaryScreenMaxY().
