@@ -69,15 +69,17 @@ constexpr std::array<FixedClipValue, fixedClipValueCount> table{{
 }};
 // clang-format on
 
-constexpr bool inOrdinalOrder()
+constexpr bool eachOperationOnce()
 {
-    for (int i = 0; i < fixedClipValueCount; ++i) {
-        if (ordinal(table[static_cast<std::size_t>(i)].operation) != ordinal(Maximize) + i)
-            return false;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        for (std::size_t j = i + 1; j < table.size(); ++j) {
+            if (table[i].operation == table[j].operation)
+                return false;
+        }
     }
     return true;
 }
-static_assert(inOrdinalOrder(), "one record per ordinal from Maximize to RightFiveSixths");
+static_assert(eachOperationOnce(), "one record per fixed-fraction operation");
 
 } // namespace
 

@@ -19,7 +19,7 @@ struct FixedClipValue {
 
 inline constexpr int fixedClipValueCount = 51;
 
-// In ordinal order, one record per fixed-fraction operation.
+// In the order of the operations, one record per fixed-fraction operation.
 const std::array<FixedClipValue, fixedClipValueCount>& fixedClipValues();
 // The first record for the operation; null for every other operation.
 const FixedClipValue* fixedClipValue(OperationType op);

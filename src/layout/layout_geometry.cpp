@@ -47,6 +47,27 @@ bool touchesEdge(OperationType op, double current, double coordinate, const Rect
     }
 }
 
+struct Span {
+    double start;
+    double length;
+};
+
+Span acceptedSpan(Span fraction, double low, double high, bool onFarEdge, std::optional<double> minimum,
+                  std::optional<double> maximum)
+{
+    double length = fraction.length;
+    // A maximum below one point is no limit anyone could mean.
+    if (maximum && *maximum >= 1 && length > *maximum)
+        length = *maximum;
+    if (minimum && length < *minimum)
+        length = *minimum;
+    if (length == fraction.length)
+        return fraction;
+    double start = onFarEdge ? high - length : fraction.start;
+    start = std::max(std::min(start, high - length), low);
+    return {start, length};
+}
+
 } // namespace
 
 bool isClipCycling(OperationType op)
@@ -73,6 +94,29 @@ Rect fractionFrame(const FixedClipValue& fraction, const Rect& area)
 {
     return Rect(area.x() + area.width() * fraction.position.x, area.y() + area.height() * fraction.position.y,
                 area.width() * fraction.size.width, area.height() * fraction.size.height);
+}
+
+bool holdsFarEdge(double position, double length)
+{
+    return position > 1e-9 && position + length >= 1 - 1e-9;
+}
+
+Rect acceptedFractionFrame(const FixedClipValue& fraction, const Rect& area,
+                           const std::optional<Size>& minimum, const std::optional<Size>& maximum)
+{
+    const Rect frame = fractionFrame(fraction, area);
+    auto component = [](const std::optional<Size>& s, bool width) -> std::optional<double> {
+        if (!s)
+            return std::nullopt;
+        return width ? s->width : s->height;
+    };
+    const Span x = acceptedSpan({frame.x(), frame.width()}, area.minX(), area.maxX(),
+                                holdsFarEdge(fraction.position.x, fraction.size.width),
+                                component(minimum, true), component(maximum, true));
+    const Span y = acceptedSpan({frame.y(), frame.height()}, area.minY(), area.maxY(),
+                                holdsFarEdge(fraction.position.y, fraction.size.height),
+                                component(minimum, false), component(maximum, false));
+    return Rect(x.start, y.start, x.length, y.length);
 }
 
 std::vector<double> clipLengths(const std::vector<Clip>& clips, double extent)

@@ -36,6 +36,20 @@ bool isWritableFrame(const Rect& frame);
 
 Rect fractionFrame(const FixedClipValue& fraction, const Rect& area);
 
+// True when a fraction starting at `position` with `length` (both fractions
+// of the visible frame) ends on its right or bottom edge without starting on
+// the opposite one: a window kept from that size is held against that edge.
+// One spanning the whole frame keeps its left or top.
+bool holdsFarEdge(double position, double length);
+
+// The fraction's frame at the size the window accepts: each dimension
+// clamped to `minimum` and `maximum` (outer sizes; either may be unknown),
+// held against the right or bottom edge where the fraction ends on it, and
+// kept inside the visible frame where it fits. A dimension the limits leave
+// alone is the fraction's exactly.
+Rect acceptedFractionFrame(const FixedClipValue& fraction, const Rect& area,
+                           const std::optional<Size>& minimum, const std::optional<Size>& maximum);
+
 // Each clip as a length of `extent`, in list order. Clips that would give no
 // sensible length (a zero denominator, a non-finite or non-positive value)
 // are left out.

@@ -1,6 +1,24 @@
 #include "layout/layout_listener.hpp"
 
+#include <algorithm>
+
 namespace tilewise {
+
+void LayoutListener::beginWorkOn(const WindowElement& w, const std::optional<Size>& statedMinimum)
+{
+    if (minSizeWindow_ != w) {
+        minSizeWindow_ = w;
+        minSizeForCurrentWindow.reset();
+    }
+    if (!statedMinimum)
+        return;
+    if (!minSizeForCurrentWindow) {
+        minSizeForCurrentWindow = statedMinimum;
+        return;
+    }
+    minSizeForCurrentWindow->width = std::max(minSizeForCurrentWindow->width, statedMinimum->width);
+    minSizeForCurrentWindow->height = std::max(minSizeForCurrentWindow->height, statedMinimum->height);
+}
 
 void LayoutListener::recordBefore(const WindowElement& w, std::optional<WindowId> id)
 {

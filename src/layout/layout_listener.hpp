@@ -25,10 +25,16 @@ public:
 
     explicit LayoutListener(WindowAccess& access) : access_(access) {}
 
-    // The smallest width and height the focused window has been seen to
-    // insist on; a component never learned holds the sentinel -1000000.
+    // The smallest width and height the window being worked on states or
+    // has been seen to insist on; a component never learned holds the
+    // sentinel -1000000.
     std::optional<Size> minSizeForCurrentWindow;
     std::map<WindowId, LayoutRecord> layoutRecords;
+
+    // Work on `w` begins: a minimum learned for another window is dropped,
+    // and the minimum `w` states counts as learned; one learned for `w`
+    // earlier stays where it is larger.
+    void beginWorkOn(const WindowElement& w, const std::optional<Size>& statedMinimum);
 
     // Both ignore a window without an id.
     void recordBefore(const WindowElement& w, std::optional<WindowId> id);
@@ -36,6 +42,7 @@ public:
 
 private:
     WindowAccess& access_;
+    std::optional<WindowElement> minSizeWindow_;
 };
 
 } // namespace tilewise

@@ -33,29 +33,114 @@ void LayoutManager::perform(OperationType op, ActionContext* context)
     const std::optional<WindowId> id = access_.windowId(w);
     listener_.recordBefore(w, id);
 
-    const int n = ordinal(op);
-    if (n <= ordinal(RightFiveSixths)) {
+    switch (op) {
+    case Up:
+    case Down:
+    case Left:
+    case Right:
+    case Maximize:
+    case TopHalf:
+    case TopThird:
+    case TopTwoThirds:
+    case BottomHalf:
+    case BottomThird:
+    case BottomTwoThirds:
+    case LeftHalf:
+    case LeftThird:
+    case LeftTwoThirds:
+    case RightHalf:
+    case RightThird:
+    case RightTwoThirds:
+    case HorizontalCenterThird:
+    case VerticalCenterThird:
+    case TopLeftQuarter:
+    case TopRightQuarter:
+    case BottomLeftQuarter:
+    case BottomRightQuarter:
+    case TopFourth:
+    case BottomFourth:
+    case LeftFourth:
+    case RightFourth:
+    case TopThreeFourths:
+    case BottomThreeFourths:
+    case LeftThreeFourths:
+    case RightThreeFourths:
+    case TopFifth:
+    case BottomFifth:
+    case LeftFifth:
+    case RightFifth:
+    case TopTwoFifths:
+    case BottomTwoFifths:
+    case LeftTwoFifths:
+    case RightTwoFifths:
+    case TopThreeFifths:
+    case BottomThreeFifths:
+    case LeftThreeFifths:
+    case RightThreeFifths:
+    case TopFourFifths:
+    case BottomFourFifths:
+    case LeftFourFifths:
+    case RightFourFifths:
+    case TopSixth:
+    case BottomSixth:
+    case LeftSixth:
+    case RightSixth:
+    case TopFiveSixths:
+    case BottomFiveSixths:
+    case LeftFiveSixths:
+    case RightFiveSixths:
         applyLayout(w, op, context);
-    } else if (n <= ordinal(MoveRightward)) {
+        break;
+    case MoveUpward:
+    case MoveDownward:
+    case MoveLeftward:
+    case MoveRightward:
         move(w, op, std::nullopt, context);
-    } else if (n <= ordinal(MoveRightwardLittle)) {
-        move(w, operationAt(n - 4), littleMoveStep, context);
-    } else if (n <= ordinal(MoveBottomRightCorner)) {
+        break;
+    case MoveUpwardLittle:
+        move(w, MoveUpward, littleMoveStep, context);
+        break;
+    case MoveDownwardLittle:
+        move(w, MoveDownward, littleMoveStep, context);
+        break;
+    case MoveLeftwardLittle:
+        move(w, MoveLeftward, littleMoveStep, context);
+        break;
+    case MoveRightwardLittle:
+        move(w, MoveRightward, littleMoveStep, context);
+        break;
+    case MoveTopLeftCorner:
+    case MoveTopRightCorner:
+    case MoveBottomLeftCorner:
+    case MoveBottomRightCorner:
         moveToCorner(w, op, context);
-    } else if (op == Center || op == ExactCenter) {
+        break;
+    case Center:
+    case ExactCenter:
         center(w, op == ExactCenter, context);
-    } else if (op == Pair) {
+        break;
+    case Pair:
         pair(w);
-    } else if (op == PairFor3) {
+        break;
+    case PairFor3:
         pairFor3(w);
-    } else if (op == PairLast) {
+        break;
+    case PairLast:
         pairLast(w, context);
-    } else if (op == NextScreen || op == PreviousScreen) {
+        break;
+    case NextScreen:
+    case PreviousScreen:
         moveToNeighbourScreen(op, context);
-    } else if (op == NextSpace || op == PreviousSpace) {
-        switchSpace(w, op == NextSpace ? SpaceDirection::Next : SpaceDirection::Previous);
-    } else if (op == Restore) {
+        break;
+    case NextSpace:
+        switchSpace(w, SpaceDirection::Next);
+        break;
+    case PreviousSpace:
+        switchSpace(w, SpaceDirection::Previous);
+        break;
+    case Restore:
         restore(w, id);
+        break;
     }
 
     listener_.recordAfter(w, id);
@@ -100,8 +185,12 @@ void LayoutManager::applyLayout(const WindowElement& w, OperationType op, Action
     const std::optional<Rect> area = usableArea(*screen);
     if (!area)
         return;
+    // What the window states it accepts counts as learned from the start,
+    // so the first press already lays it out as a refused one would be.
+    const SizeLimits limits = access_.sizeLimits(w);
+    listener_.beginWorkOn(w, limits.minimum);
     const Rect current = access_.frame(w);
-    const std::optional<Rect> target = targetFrame(op, current, *screen, *area);
+    const std::optional<Rect> target = targetFrame(op, current, *screen, *area, limits.maximum);
     if (!target || !isWritableFrame(*target))
         return;
 
@@ -117,13 +206,15 @@ void LayoutManager::applyLayout(const WindowElement& w, OperationType op, Action
 
     if (isClipCycling(op))
         learnRefusedSize(op, w, *target, *area);
+    else if (const FixedClipValue* fraction = fixedClipValue(op))
+        keepFarEdges(*fraction, w, *target, *area);
 }
 
 std::optional<Rect> LayoutManager::targetFrame(OperationType op, const Rect& current, const Screen& screen,
-                                               const Rect& area)
+                                               const Rect& area, const std::optional<Size>& maximum)
 {
     if (const FixedClipValue* fraction = fixedClipValue(op))
-        return fractionFrame(*fraction, area);
+        return acceptedFractionFrame(*fraction, area, listener_.minSizeForCurrentWindow, maximum);
 
     // Read afresh so that a change in the settings applies at the next press.
     const ClipLists lists = clipListsForScreen(store_, screen.localizedName);
@@ -173,6 +264,26 @@ void LayoutManager::learnRefusedSize(OperationType op, const WindowElement& w, c
         writePosition(w, {area.maxX() - actual.width, target.y()});
 }
 
+void LayoutManager::keepFarEdges(const FixedClipValue& fraction, const WindowElement& w, const Rect& target,
+                                 const Rect& area)
+{
+    // A size refused without being stated shows only now; a fraction that
+    // ends on the right or bottom edge is moved back against it at the size
+    // the window kept, as Right and Down are.
+    const bool right = holdsFarEdge(fraction.position.x, fraction.size.width);
+    const bool bottom = holdsFarEdge(fraction.position.y, fraction.size.height);
+    if (!right && !bottom)
+        return; // nothing to hold: spare the read
+    const Size actual = access_.size(w);
+    Point p = target.origin;
+    if (right && std::fabs(actual.width - target.width()) >= layoutTolerance)
+        p.x = std::max(area.minX(), area.maxX() - actual.width);
+    if (bottom && std::fabs(actual.height - target.height()) >= layoutTolerance)
+        p.y = std::max(area.minY(), area.maxY() - actual.height);
+    if (p != target.origin)
+        writePosition(w, p);
+}
+
 void LayoutManager::writePosition(const WindowElement& w, Point p)
 {
     if (!std::isfinite(p.x) || !std::isfinite(p.y))
@@ -191,6 +302,11 @@ void LayoutManager::writeSize(const WindowElement& w, Size s)
 
 void LayoutManager::writeFrame(const WindowElement& w, const Rect& r)
 {
+    if (isWritableFrame(r)) {
+        access_.setFrame(w, r);
+        return;
+    }
+    // Whichever half is sound is still written.
     writePosition(w, r.origin);
     writeSize(w, r.size);
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "layout/action_context.hpp"
+#include "layout/fixed_clip_values.hpp"
 #include "layout/layout_listener.hpp"
 #include "layout/operation_type.hpp"
 #include "platform/run_loop.hpp"
@@ -47,8 +48,10 @@ private:
 
     void applyLayout(const WindowElement& w, OperationType op, ActionContext* context);
     std::optional<Rect> targetFrame(OperationType op, const Rect& current, const Screen& screen,
-                                    const Rect& area);
+                                    const Rect& area, const std::optional<Size>& maximum);
     void learnRefusedSize(OperationType op, const WindowElement& w, const Rect& target, const Rect& area);
+    void keepFarEdges(const FixedClipValue& fraction, const WindowElement& w, const Rect& target,
+                      const Rect& area);
 
     // Without a fixed step a move goes by the window's own length.
     void move(const WindowElement& w, OperationType op, std::optional<double> fixedStep,
@@ -65,7 +68,8 @@ private:
     void switchSpace(const WindowElement& w, SpaceDirection direction);
 
     // The only way frames reach the platform: a non-finite value, or a size
-    // that floors to nothing, is never written.
+    // that floors to nothing, is never written. A whole frame goes in one
+    // write.
     void writePosition(const WindowElement& w, Point p);
     void writeSize(const WindowElement& w, Size s);
     void writeFrame(const WindowElement& w, const Rect& r);

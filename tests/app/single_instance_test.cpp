@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 namespace tilewise {
 namespace {
@@ -53,48 +54,29 @@ TEST_F(SingleInstanceTest, SecondHolderIsRefusedUntilTheFirstIsGone)
     EXPECT_TRUE(SingleInstance::acquire(":5", dir.c_str(), error)) << error;
 }
 
-enum class Lock { Shared, Own, Refused };
-
-struct DisplayCase {
-    const char* display;
-    Lock expected; // beside a holder of ":1"
-};
-
-class SingleInstanceDisplayTest : public SingleInstanceTest,
-                                  public ::testing::WithParamInterface<DisplayCase> {};
-
-TEST_P(SingleInstanceDisplayTest, NamesOfOneDisplayShareItsLock)
+TEST_F(SingleInstanceTest, NamesOfOneDisplayShareItsLock)
 {
     auto first = SingleInstance::acquire(":1", dir.c_str(), error);
     ASSERT_TRUE(first) << error;
-    const DisplayCase& c = GetParam();
-    auto second = SingleInstance::acquire(c.display, dir.c_str(), error);
-    switch (c.expected) {
-    case Lock::Shared:
-        EXPECT_FALSE(second);
-        EXPECT_EQ(error, "");
-        break;
-    case Lock::Own:
-        ASSERT_TRUE(second) << error;
-        EXPECT_EQ(fs::path(second->path()).parent_path(), dir + "/tilewise") << "no way out of the folder";
-        break;
-    case Lock::Refused:
-        EXPECT_FALSE(second);
-        EXPECT_EQ(error, "cannot make sense of the display name '" + std::string(c.display) + "'");
-        break;
+    enum Lock { shared, own, refused };
+    // Each beside the holder of ":1".
+    const std::pair<const char*, Lock> cases[] = {
+        {":01", shared},      {":1.0", shared},        {":001.2", shared},          {"unix:1", shared},
+        {"unix/:1", shared},  {":10", own},            {":0", own},                 {"otherhost:1", own},
+        {"localhost:1", own}, {"tcp/otherhost:1", own}, {"1", refused},             {":", refused},
+        {":1.", refused},     {":1x", refused},        {"../../x:1", refused}};
+    for (auto [display, expected] : cases) {
+        SCOPED_TRACE(display);
+        auto second = SingleInstance::acquire(display, dir.c_str(), error);
+        EXPECT_EQ(bool(second), expected == own);
+        if (second)
+            EXPECT_EQ(fs::path(second->path()).parent_path(), dir + "/tilewise") << "no way out of the folder";
+        else
+            EXPECT_EQ(error, expected == shared ? std::string()
+                                                : "cannot make sense of the display name '" +
+                                                      std::string(display) + "'");
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    SingleInstance, SingleInstanceDisplayTest,
-    ::testing::Values(DisplayCase{":01", Lock::Shared}, DisplayCase{":1.0", Lock::Shared},
-                      DisplayCase{":001.2", Lock::Shared}, DisplayCase{"unix:1", Lock::Shared},
-                      DisplayCase{"unix/:1", Lock::Shared}, DisplayCase{":10", Lock::Own},
-                      DisplayCase{":0", Lock::Own}, DisplayCase{"otherhost:1", Lock::Own},
-                      DisplayCase{"localhost:1", Lock::Own}, DisplayCase{"tcp/otherhost:1", Lock::Own},
-                      DisplayCase{"1", Lock::Refused}, DisplayCase{":", Lock::Refused},
-                      DisplayCase{":1.", Lock::Refused}, DisplayCase{":1x", Lock::Refused},
-                      DisplayCase{"../../x:1", Lock::Refused}));
 
 TEST_F(SingleInstanceTest, PrivateFolderIsMadeWhereTheEnvironmentSays)
 {
@@ -136,60 +118,54 @@ TEST_F(SingleInstanceTest, ShortcutStatusIsReadOnlyWhileItsProgramRuns)
     EXPECT_EQ(readShortcutStatus(dir + "/missing"), std::nullopt);
 }
 
-enum class Fault { Symlink, OpenMode, OtherOwner, PlainFile };
-
-struct FolderCase {
-    Fault fault;
-    bool runtime;         // the folder under XDG_RUNTIME_DIR rather than the fallback
-    const char* expected; // after the folder's path
-};
-
-class SingleInstanceFolderTest : public SingleInstanceTest,
-                                 public ::testing::WithParamInterface<FolderCase> {};
-
-TEST_P(SingleInstanceFolderTest, FolderThatIsNotPrivatelyOursIsRefused)
+TEST_F(SingleInstanceTest, FolderThatIsNotPrivatelyOursIsRefused)
 {
-    const FolderCase& c = GetParam();
-    const std::string folder = c.runtime ? dir + "/tilewise" : fallback;
+    enum Fault { symlink, openMode, otherOwner, plainFile };
     const std::string elsewhere = dir + "/elsewhere";
-    switch (c.fault) {
-    case Fault::Symlink:
-        // A folder that would pass every check, but reached through a link.
-        ASSERT_TRUE(fs::create_directory(elsewhere));
-        fs::permissions(elsewhere, fs::perms::owner_all);
-        fs::create_directory_symlink(elsewhere, folder);
-        break;
-    case Fault::OpenMode:
-        ASSERT_TRUE(fs::create_directory(folder));
-        fs::permissions(folder, fs::perms(0755));
-        break;
-    case Fault::OtherOwner:
-        if (geteuid() != 0)
-            GTEST_SKIP() << "only root can give a folder to another user";
-        ASSERT_TRUE(fs::create_directory(folder));
-        fs::permissions(folder, fs::perms::owner_all);
-        ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
-        break;
-    case Fault::PlainFile:
-        std::ofstream(folder).put('x');
-        break;
+    const std::string fix = "; remove it or set XDG_RUNTIME_DIR";
+    // The fault, whether the folder is under XDG_RUNTIME_DIR rather than the
+    // fallback, and what is said after the folder's path.
+    const std::tuple<Fault, bool, std::string> cases[] = {
+        {symlink, false, " is a symbolic link" + fix},
+        {openMode, false, " can be used by other users (mode 0750)" + fix},
+        {otherOwner, false, " is owned by another user (uid 65534)" + fix},
+        {plainFile, false, " is not a folder" + fix},
+        {symlink, true, " is a symbolic link; remove it"},
+        {openMode, true, " can be used by other users (mode 0705); remove it"}};
+    for (const auto& [fault, runtime, expected] : cases) {
+        SCOPED_TRACE(expected);
+        const std::string folder = runtime ? dir + "/tilewise" : fallback;
+        fs::remove_all(folder);
+        fs::remove_all(elsewhere);
+        switch (fault) {
+        case symlink:
+            // A folder that would pass every check, but reached through a link.
+            ASSERT_TRUE(fs::create_directory(elsewhere));
+            fs::permissions(elsewhere, fs::perms::owner_all);
+            fs::create_directory_symlink(elsewhere, folder);
+            break;
+        case openMode:
+            // Open to the group alone, or to the others alone.
+            ASSERT_TRUE(fs::create_directory(folder));
+            fs::permissions(folder, fs::perms(runtime ? 0705 : 0750));
+            break;
+        case otherOwner:
+            // Only root can give a folder to another user.
+            if (geteuid() != 0)
+                continue;
+            ASSERT_TRUE(fs::create_directory(folder));
+            fs::permissions(folder, fs::perms::owner_all);
+            ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+            break;
+        case plainFile:
+            std::ofstream(folder).put('x');
+            break;
+        }
+        EXPECT_FALSE(SingleInstance::acquire(":1", runtime ? dir.c_str() : nullptr, error, dir));
+        EXPECT_EQ(error, folder + expected);
+        EXPECT_FALSE(fs::exists(elsewhere + "/display-1.lock"));
     }
-    EXPECT_FALSE(SingleInstance::acquire(":1", c.runtime ? dir.c_str() : nullptr, error, dir));
-    EXPECT_EQ(error, folder + c.expected);
-    EXPECT_FALSE(fs::exists(elsewhere + "/display-1.lock"));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    SingleInstance, SingleInstanceFolderTest,
-    ::testing::Values(
-        FolderCase{Fault::Symlink, false, " is a symbolic link; remove it or set XDG_RUNTIME_DIR"},
-        FolderCase{Fault::OpenMode, false,
-                   " can be used by other users (mode 0755); remove it or set XDG_RUNTIME_DIR"},
-        FolderCase{Fault::OtherOwner, false,
-                   " is owned by another user (uid 65534); remove it or set XDG_RUNTIME_DIR"},
-        FolderCase{Fault::PlainFile, false, " is not a folder; remove it or set XDG_RUNTIME_DIR"},
-        FolderCase{Fault::Symlink, true, " is a symbolic link; remove it"},
-        FolderCase{Fault::OpenMode, true, " can be used by other users (mode 0755); remove it"}));
 
 TEST_F(SingleInstanceTest, LockFileIsNeverMadeThroughALink)
 {

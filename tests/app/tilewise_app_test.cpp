@@ -1,5 +1,5 @@
 // This test verifies the program's start-up on the in-memory platform: the
-// settings are written, the default shortcuts move the focused window, and
+// settings are written once, the shortcuts follow the store and heal, and
 // the two hot key settings hold from the first moment.
 #include "app/tilewise_app.hpp"
 
@@ -17,7 +17,37 @@ namespace tilewise {
 namespace {
 
 constexpr int control = 4096, option = 2048, command = 256;
-constexpr int leftArrow = 123, rightArrow = 124, keyF = 3, keyP = 35;
+constexpr int leftArrow = 123, keyF = 3, keyP = 35;
+
+// Counts commits as a file store makes them: a batch is one.
+class CountingStore : public MemoryDefaultsStore {
+public:
+    bool set(const std::string& key, const DefaultsValue& v) override
+    {
+        MemoryDefaultsStore::set(key, v);
+        commitUnlessBatched();
+        return true;
+    }
+    void beginBatch() override { ++depth_; }
+    bool endBatch() override
+    {
+        --depth_;
+        commitUnlessBatched();
+        return true;
+    }
+    int commits = 0;
+
+private:
+    void commitUnlessBatched()
+    {
+        if (depth_ == 0 && writes() != committed_) {
+            ++commits;
+            committed_ = writes();
+        }
+    }
+    int depth_ = 0;
+    int committed_ = 0;
+};
 
 class TilewiseAppTest : public ::testing::Test {
 protected:
@@ -29,54 +59,39 @@ protected:
         windows.setFocused(window);
     }
 
-    std::unique_ptr<TilewiseApp> start()
+    // Each start has its own hot keys, as each process does.
+    std::unique_ptr<TilewiseApp> start(MemoryHotKeyRegistrar& keys)
     {
-        return std::make_unique<TilewiseApp>(PlatformServices{windows,
-                                                              store,
-                                                              loop,
-                                                              alerts,
-                                                              hotKeys,
-                                                              layout,
-                                                              modifiers,
-                                                              [this](bool on) { loginItem = on; },
-                                                              [] { return std::optional<FrontmostApp>(); },
-                                                              [this](std::function<void()> changed) {
-                                                                  activeWindowChanged.push_back(changed);
-                                                              }});
+        auto watch = [this](std::function<void()> changed) { activeWindowChanged.push_back(changed); };
+        return std::make_unique<TilewiseApp>(PlatformServices{
+            windows, store, loop, alerts, keys, layout, modifiers, {}, [] { return std::nullopt; }, watch});
     }
 
     MemoryWindowAccess windows;
-    MemoryDefaultsStore store;
+    CountingStore store;
     ManualRunLoop loop;
     MemoryAlerts alerts;
     MemoryHotKeyRegistrar hotKeys;
     MemoryKeyboardLayout layout;
     MemoryModifierMonitor modifiers;
-    std::optional<bool> loginItem;
     std::vector<std::function<void()>> activeWindowChanged;
     WindowElement window;
 };
 
-TEST_F(TilewiseAppTest, DefaultShortcutsMoveTheFocusedWindow)
+TEST_F(TilewiseAppTest, AFirstStartWritesTheSettingsOnceAndALaterStartNotAtAll)
 {
-    auto app = start();
+    MemoryHotKeyRegistrar second;
+    start(hotKeys);
     EXPECT_TRUE(store.contains("TilewiseShowMenubarIcon"));
-    EXPECT_EQ(loginItem, false) << "the login item follows the stored flag at every start";
-
-    ASSERT_TRUE(hotKeys.press(leftArrow, control | option));
-    EXPECT_EQ(windows.frame(window), Rect(0, 100, 720, 400));
-    ASSERT_TRUE(hotKeys.press(leftArrow, control | option));
-    EXPECT_EQ(windows.frame(window).width(), 480);
-    ASSERT_TRUE(hotKeys.press(keyF, control | option));
-    EXPECT_EQ(windows.frame(window), Rect(0, 25, 1440, 875));
-    ASSERT_TRUE(hotKeys.press(rightArrow, control | option | command));
-    EXPECT_EQ(windows.frame(window), Rect(1410, 25, 1440, 875)) << "moved on until 30 points stay visible";
+    EXPECT_EQ(store.commits, 1);
+    start(second);
+    EXPECT_EQ(store.commits, 1);
 }
 
 TEST_F(TilewiseAppTest, ShortcutsFollowTheStoreAndHealWhenTheActiveWindowChanges)
 {
     hotKeys.refuse(keyF, control | option);
-    auto app = start();
+    auto app = start(hotKeys);
     EXPECT_EQ(hotKeys.exchanges(), 1) << "every hot key of the start in one exchange";
     std::vector<std::string> posted;
     app->notifications().addObserver("KeyboardShortcuts_shortcutByNameDidChange",
@@ -101,73 +116,19 @@ TEST_F(TilewiseAppTest, ShortcutsFollowTheStoreAndHealWhenTheActiveWindowChanges
 
 TEST_F(TilewiseAppTest, HotKeySettingsHoldFromTheStart)
 {
-    // Stored shortcuts for both names, with both settings off.
+    // Stored shortcuts for both names; the quick action stays off.
     store.set("KeyboardShortcuts_pair43", std::string(R"({"carbonKeyCode":35,"carbonModifiers":6144})"));
     store.set("KeyboardShortcuts_launchQuickAction",
               std::string(R"({"carbonKeyCode":35,"carbonModifiers":6400})"));
-    auto app = start();
-    EXPECT_FALSE(hotKeys.isRegistered(keyP, control | option));
-    EXPECT_FALSE(hotKeys.isRegistered(keyP, control | option | command));
-
-    app->storage().setThreeWayPair(true);
-    EXPECT_TRUE(hotKeys.isRegistered(keyP, control | option));
-    app->storage().setThreeWayPair(false);
-    EXPECT_FALSE(hotKeys.isRegistered(keyP, control | option));
-}
-
-TEST_F(TilewiseAppTest, SettingsEnabledAtStartRegisterTheirHotKeys)
-{
-    store.set("TilewiseThreeWayPairKey", true);
-    store.set("KeyboardShortcuts_pair43", std::string(R"({"carbonKeyCode":35,"carbonModifiers":6144})"));
-    auto app = start();
-    EXPECT_TRUE(hotKeys.isRegistered(keyP, control | option));
-}
-
-// Counts commits as a file store makes them: a batch is one.
-class CountingStore : public MemoryDefaultsStore {
-public:
-    bool set(const std::string& key, const DefaultsValue& v) override
-    {
-        const int before = writes();
-        MemoryDefaultsStore::set(key, v);
-        changed_ |= writes() != before;
-        commitUnlessBatched();
-        return true;
+    for (bool threeWay : {false, true}) {
+        store.set("TilewiseThreeWayPairKey", threeWay);
+        MemoryHotKeyRegistrar keys;
+        auto app = start(keys);
+        EXPECT_EQ(keys.isRegistered(keyP, control | option), threeWay);
+        EXPECT_FALSE(keys.isRegistered(keyP, control | option | command));
+        app->storage().setThreeWayPair(!threeWay);
+        EXPECT_EQ(keys.isRegistered(keyP, control | option), !threeWay);
     }
-    void beginBatch() override { ++depth_; }
-    bool endBatch() override
-    {
-        --depth_;
-        commitUnlessBatched();
-        return true;
-    }
-    int commits = 0;
-
-private:
-    void commitUnlessBatched()
-    {
-        if (depth_ == 0 && changed_) {
-            ++commits;
-            changed_ = false;
-        }
-    }
-    int depth_ = 0;
-    bool changed_ = false;
-};
-
-TEST_F(TilewiseAppTest, AFirstStartWritesTheSettingsOnceAndALaterStartNotAtAll)
-{
-    CountingStore counting;
-    // Each start has its own hot keys, as each process does.
-    MemoryHotKeyRegistrar first, second;
-    auto startOn = [&](MemoryHotKeyRegistrar& keys) {
-        return std::make_unique<TilewiseApp>(
-            PlatformServices{windows, counting, loop, alerts, keys, layout, modifiers, {}, {}, {}});
-    };
-    startOn(first);
-    EXPECT_EQ(counting.commits, 1);
-    startOn(second);
-    EXPECT_EQ(counting.commits, 1);
 }
 
 } // namespace

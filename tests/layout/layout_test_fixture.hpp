@@ -49,13 +49,17 @@ protected:
     {
         return Write{w, WriteKind::Size, {}, {width, height}};
     }
+    static Write frame(WindowElement w, const Rect& r)
+    {
+        return Write{w, WriteKind::Frame, r.origin, r.size};
+    }
 };
 
 inline void PrintTo(const MemoryWindowAccess::Write& w, std::ostream* os)
 {
-    if (w.kind == MemoryWindowAccess::WriteKind::Position)
+    if (w.kind != MemoryWindowAccess::WriteKind::Size)
         *os << "position" << w.position;
-    else
+    if (w.kind != MemoryWindowAccess::WriteKind::Position)
         *os << "size" << w.size;
 }
 

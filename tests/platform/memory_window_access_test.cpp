@@ -7,16 +7,26 @@
 namespace tilewise {
 namespace {
 
-TEST(MemoryWindowAccessTest, MinimumSizeClampsEachDimension)
+TEST(MemoryWindowAccessTest, SizeLimitsClampEachDimensionUnlessIgnored)
 {
     MemoryWindowAccess access;
     WindowElement w = access.addWindow({0, 0, 800, 600});
     access.setMinimumSize(w, Size{500, 400});
+    EXPECT_EQ(access.sizeLimits(w), SizeLimits{}) << "a minimum not stated is seen only by refusal";
     access.setSize(w, {480, 700});
     EXPECT_EQ(access.size(w), (Size{500, 700}));
     access.setSize(w, {900, 100});
     EXPECT_EQ(access.size(w), (Size{900, 400}));
     EXPECT_EQ(access.writes().back().size, (Size{900, 100})) << "the log keeps what was asked";
+
+    const SizeLimits limits{Size{500, 400}, Size{1000, 800}};
+    access.setSizeLimits(w, limits);
+    EXPECT_EQ(access.sizeLimits(w), limits);
+    access.setFrame(w, Rect(5, 6, 1200, 300));
+    EXPECT_EQ(access.frame(w), Rect(5, 6, 1000, 400));
+    access.setSizeLimits(w, limits, false);
+    access.setFrame(w, Rect(5, 6, 1200, 300));
+    EXPECT_EQ(access.frame(w), Rect(5, 6, 1200, 300)) << "a window manager that ignores the hints";
 }
 
 TEST(MemoryWindowAccessTest, StaleHandleFailsQuietly)

@@ -38,17 +38,15 @@ TEST(WindowAccessTest, WindowIdNeedsExactFrameAndOnScreenWindow)
     EXPECT_EQ(access.windowId(w), std::nullopt);
 }
 
-TEST(WindowAccessTest, WritesAreFlooredPositionThenSize)
+TEST(WindowAccessTest, FrameIsFlooredAndWrittenOnce)
 {
     MemoryWindowAccess access;
     WindowElement w = access.addWindow({0, 0, 100, 100});
     access.setFrame(w, Rect(100.9, -0.5, 640.5, 480.99));
-    using K = MemoryWindowAccess::WriteKind;
-    ASSERT_EQ(access.writes().size(), 2u);
-    EXPECT_EQ(access.writes()[0].kind, K::Position);
+    ASSERT_EQ(access.writes().size(), 1u);
+    EXPECT_EQ(access.writes()[0].kind, MemoryWindowAccess::WriteKind::Frame);
     EXPECT_EQ(access.writes()[0].position, (Point{100, -1})) << "floor, not truncation";
-    EXPECT_EQ(access.writes()[1].kind, K::Size);
-    EXPECT_EQ(access.writes()[1].size, (Size{640, 480}));
+    EXPECT_EQ(access.writes()[0].size, (Size{640, 480}));
     EXPECT_EQ(access.frame(w), Rect(100, -1, 640, 480));
 }
 

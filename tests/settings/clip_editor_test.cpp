@@ -35,31 +35,24 @@ TEST_F(ClipEditorTest, AddKeepsTheListSortedLargestFirst)
     EXPECT_EQ(editor.add(defaultH, {1, 5}), std::nullopt);
     EXPECT_EQ(editor.add(defaultH, {2, 5}), std::nullopt);
     EXPECT_EQ(horizontalClips(store), (std::vector<Clip>{{3, 4}, {1, 2}, {2, 5}, {1, 3}, {1, 4}, {1, 5}}));
-    // Stored in the compact JSON-string form.
-    EXPECT_EQ(store.stringValue(settings_keys::clipHorizontal)->substr(0, 34),
-              R"([{"denominator":4,"numerator":3},{)");
 }
 
-TEST_F(ClipEditorTest, AddRefusesDuplicateValuesAndFractionsAboveOne)
+TEST_F(ClipEditorTest, AddRefusesDuplicatesAndValuesThePickersCannotProduce)
 {
     writeJsonArray(store, settings_keys::clipVertical, std::vector<Clip>{{1, 3}});
-    EXPECT_EQ(editor.add(defaultV, {2, 6}), "Clip value already exists");
-    EXPECT_EQ(editor.add(defaultV, {1, 3}), "Clip value already exists");
-    EXPECT_EQ(editor.add(defaultV, {5, 4}), "Clip value should be between 0-1");
+    const char* const exists = "Clip value already exists";
+    const char* const range = "Clip value should be between 0-1";
+    // 0/0 would pass the fraction check and put NaN into the engine's frames.
+    const std::pair<Clip, const char*> cases[] = {{{2, 6}, exists}, {{1, 3}, exists}, {{5, 4}, range},
+                                                  {{0, 0}, range},  {{0, 2}, range},  {{1, 0}, range},
+                                                  {{1, 17}, range}, {{-1, 2}, range}, {{17, 17}, range}};
+    for (auto [clip, message] : cases)
+        EXPECT_EQ(editor.add(defaultV, clip), message) << clip.numerator << "/" << clip.denominator;
     EXPECT_EQ(verticalClips(store), (std::vector<Clip>{{1, 3}}));
     EXPECT_EQ(editor.add(defaultV, {4, 4}), std::nullopt);
     EXPECT_EQ(verticalClips(store), (std::vector<Clip>{{4, 4}, {1, 3}}));
     // The default horizontal list already holds 1/2.
-    EXPECT_EQ(editor.add(defaultH, {1, 2}), "Clip value already exists");
-}
-
-TEST_F(ClipEditorTest, AddRefusesValuesThePickersCannotProduce)
-{
-    // 0/0 would pass the fraction check and put NaN into the engine's frames.
-    for (Clip c : std::vector<Clip>{{0, 0}, {0, 2}, {1, 0}, {1, 17}, {-1, 2}, {17, 17}})
-        EXPECT_EQ(editor.add(defaultH, c), "Clip value should be between 0-1")
-            << c.numerator << "/" << c.denominator;
-    EXPECT_FALSE(store.contains(settings_keys::clipHorizontal));
+    EXPECT_EQ(editor.add(defaultH, {1, 2}), exists);
 }
 
 TEST_F(ClipEditorTest, UndecodableStoredListIsEditedFromItsDefault)
@@ -168,10 +161,6 @@ TEST(ClipPickerTest, WarnsWithoutRefusing)
     EXPECT_EQ(clipPickerWarning({0, 4}), std::nullopt);
     EXPECT_EQ(clipPickerWarning({4, 4}), std::nullopt);
     EXPECT_EQ(clipPickerWarning({5, 4}), "This would lead to unpredictable result");
-    EXPECT_EQ(clipPickerNumerators(true).front(), 0);
-    EXPECT_EQ(clipPickerNumerators(false).front(), 1);
-    EXPECT_EQ(clipPickerNumerators(false).back(), 16);
-    EXPECT_EQ(clipPickerNumerators(true).size(), 17u);
 }
 
 } // namespace

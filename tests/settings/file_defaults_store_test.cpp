@@ -3,17 +3,15 @@
 #include "settings/file_defaults_store.hpp"
 
 #include "platform/diagnostics.hpp"
+#include "temp_folder.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
 #include <grp.h>
 #include <poll.h>
-#include <sstream>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -23,20 +21,10 @@ namespace tilewise {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readText(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeText(const fs::path& p, const std::string& text)
-{
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out << text;
-}
+using testing_support::readText;
+using testing_support::writeText;
+using Values = std::map<std::string, DefaultsValue>;
+using Names = std::vector<std::string>;
 
 std::size_t lineCount(const std::string& text)
 {
@@ -60,33 +48,43 @@ int exitStatus(pid_t child)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// One byte through a pipe between the test and a child. The waiting side
+// drops its write end first, so a child that dies ends the wait.
+struct Handshake {
+    int fd[2]{-1, -1};
+    Handshake() { EXPECT_EQ(::pipe(fd), 0); }
+    ~Handshake()
+    {
+        ::close(fd[0]);
+        ::close(fd[1]);
+    }
+    bool send() const { return ::write(fd[1], "x", 1) == 1; }
+    bool wait()
+    {
+        ::close(fd[1]);
+        fd[1] = -1;
+        char byte = 0;
+        return ::read(fd[0], &byte, 1) == 1;
+    }
+};
+
 class FileDefaultsStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "tilewise-defaults-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        dir_ = root_ / "tilewise";
-        file_ = dir_ / "defaults.json";
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
     // Names in the folder starting with `prefix`.
-    std::vector<std::string> namesIn(const fs::path& dir, const std::string& prefix) const
+    static Names namesIn(const fs::path& dir, const std::string& prefix)
     {
-        std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(dir)) {
-            if (e.path().filename().string().rfind(prefix, 0) == 0)
+        Names out;
+        for (const auto& e : fs::directory_iterator(dir))
+            if (e.path().filename().string().starts_with(prefix))
                 out.push_back(e.path().filename().string());
-        }
         std::sort(out.begin(), out.end());
         return out;
     }
 
-    fs::path root_;
-    fs::path dir_;
-    fs::path file_;
+    testing_support::TempFolder temp_;
+    fs::path root_ = temp_.path();
+    fs::path dir_ = root_ / "tilewise";
+    fs::path file_ = dir_ / "defaults.json";
     std::ostringstream out_;
     std::ostringstream err_;
     diag::Capture capture_{out_, err_};
@@ -103,8 +101,7 @@ TEST_F(FileDefaultsStoreTest, ParallelWritersInOtherProcessesLoseNoKey)
             FileDefaultsStore store(dir_);
             for (int i = 0; i < keysEach; ++i) {
                 std::string key = std::to_string(c) + "-";
-                key += std::to_string(i);
-                if (!store.set(key, true))
+                if (!store.set(key.append(std::to_string(i)), true))
                     return 1;
             }
             return 0;
@@ -122,33 +119,27 @@ TEST_F(FileDefaultsStoreTest, ParallelWritersInOtherProcessesLoseNoKey)
 
 TEST_F(FileDefaultsStoreTest, WriterKilledMidBurstLeavesAWholeFileAndTheNextWriteRemovesItsTemporary)
 {
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
+    Handshake ready;
+    // Large values make each write long enough to be cut in the middle.
+    const std::string filler(256 * 1024, 'x');
     pid_t child = forkChild([&] {
         FileDefaultsStore writer(dir_);
-        // Large values make each write long enough to be cut in the middle.
-        const std::string filler(256 * 1024, 'x');
-        for (int i = 0;; ++i) {
-            writer.set("Filler", filler + std::to_string(i));
-            if (i == 5 && ::write(ready[1], "r", 1) != 1)
+        for (int i = 0;; ++i)
+            if (!writer.set("Filler", filler + std::to_string(i)) || (i == 5 && !ready.send()))
                 return 2;
-        }
     });
-    ::close(ready[1]);
-    char byte = 0;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-    ::close(ready[0]);
+    ASSERT_TRUE(ready.wait());
     ::kill(child, SIGKILL);
     EXPECT_EQ(exitStatus(child), 128 + SIGKILL);
     // Planted too, in case the kill fell between two writes.
     writeText(dir_ / ".defaults.json.tmp-crash1", "{\"A\": fal");
 
     FileDefaultsStore reader(dir_);
-    std::optional<std::string> filler = reader.stringValue("Filler");
-    ASSERT_TRUE(filler);
-    EXPECT_EQ(filler->rfind(std::string(256 * 1024, 'x'), 0), 0u);
+    std::optional<std::string> read = reader.stringValue("Filler");
+    ASSERT_TRUE(read);
+    EXPECT_TRUE(read->starts_with(filler));
     EXPECT_TRUE(reader.set("After", true));
-    EXPECT_EQ(namesIn(dir_, ".defaults.json.tmp"), std::vector<std::string>{});
+    EXPECT_EQ(namesIn(dir_, ".defaults.json.tmp"), Names{});
     EXPECT_EQ(FileDefaultsStore(dir_).value("After"), DefaultsValue(true));
     EXPECT_EQ(err_.str(), "");
 }
@@ -186,50 +177,44 @@ TEST_F(FileDefaultsStoreTest, FileAnotherUserCannotReadIsNeverReplaced)
     });
     EXPECT_EQ(exitStatus(child), 0);
     EXPECT_EQ(readText(file_), original);
-    EXPECT_EQ(namesIn(dir_, "defaults.json.bad"), std::vector<std::string>{});
-    EXPECT_EQ(namesIn(dir_, "."), std::vector<std::string>{});
+    EXPECT_EQ(namesIn(dir_, "defaults.json.bad"), Names{});
+    EXPECT_EQ(namesIn(dir_, "."), Names{});
 }
 
-struct BadText {
-    const char* name;
-    std::string text;
-};
-
-class UnparsableFileTest : public FileDefaultsStoreTest, public ::testing::WithParamInterface<BadText> {};
-
-TEST_P(UnparsableFileTest, IsMovedAsideByteForByteNeverOverAnEarlierOne)
+TEST_F(FileDefaultsStoreTest, UnparsableFileIsMovedAsideByteForByteNeverOverAnEarlierOne)
 {
-    const std::string& bad = GetParam().text;
-    fs::create_directories(dir_);
-    writeText(file_, bad);
-    {
-        FileDefaultsStore store(dir_);
-        EXPECT_EQ(store.allValues(), (std::map<std::string, DefaultsValue>{}));
-        EXPECT_TRUE(store.set("After", true));
+    const std::pair<const char*, std::string> cases[] = {
+        {"truncated", "{\"TilewiseSmartPairMode\": tru"},
+        {"not an object", "[1, 2]"},
+        {"invalid UTF-8", "{\"A\": \"\xff\xfe\"}"},
+        // Refused before any recursion could run on it.
+        {"nested too deep", "{\"Deep\": " + std::string(100000, '[') + std::string(100000, ']') + "}"},
+    };
+    for (const auto& [what, bad] : cases) {
+        SCOPED_TRACE(what);
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        err_.str("");
+        writeText(file_, bad);
+        {
+            FileDefaultsStore store(dir_);
+            EXPECT_EQ(store.allValues(), Values{});
+            EXPECT_TRUE(store.set("After", true));
+        }
+        // A second one, likely within the same second.
+        writeText(file_, bad);
+        EXPECT_FALSE(FileDefaultsStore(dir_).contains("After"));
+
+        Names aside = namesIn(dir_, "defaults.json.bad-");
+        ASSERT_EQ(aside.size(), 2u);
+        for (const std::string& name : aside)
+            EXPECT_TRUE(readText(dir_ / name) == bad) << name;
+        const std::string report = err_.str();
+        EXPECT_EQ(lineCount(report), 2u) << report;
+        EXPECT_NE(report.find(file_.string() + " cannot be parsed"), std::string::npos) << report;
+        EXPECT_NE(report.find((dir_ / aside[0]).string()), std::string::npos) << report;
     }
-    // A second one, likely within the same second.
-    writeText(file_, bad);
-    FileDefaultsStore again(dir_);
-    EXPECT_FALSE(again.contains("After"));
-
-    std::vector<std::string> aside = namesIn(dir_, "defaults.json.bad-");
-    ASSERT_EQ(aside.size(), 2u);
-    for (const std::string& name : aside)
-        EXPECT_TRUE(readText(dir_ / name) == bad) << name;
-    const std::string report = err_.str();
-    EXPECT_EQ(lineCount(report), 2u) << report;
-    EXPECT_NE(report.find(file_.string() + " cannot be parsed"), std::string::npos) << report;
-    EXPECT_NE(report.find((dir_ / aside[0]).string()), std::string::npos) << report;
 }
-
-INSTANTIATE_TEST_SUITE_P(FileDefaults, UnparsableFileTest,
-                         ::testing::Values(BadText{"Truncated", "{\"TilewiseSmartPairMode\": tru"},
-                                           BadText{"NotAnObject", "[1, 2]"},
-                                           BadText{"InvalidUtf8", "{\"A\": \"\xff\xfe\"}"},
-                                           // Refused before any recursion could run on it.
-                                           BadText{"NestedTooDeep", "{\"Deep\": " + std::string(100000, '[') +
-                                                                        std::string(100000, ']') + "}"}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FileDefaultsStoreTest, FileBeingRewrittenInPlaceIsNotMovedAside)
 {
@@ -239,43 +224,31 @@ TEST_F(FileDefaultsStoreTest, FileBeingRewrittenInPlaceIsNotMovedAside)
     ASSERT_EQ(store.stringValue("A"), "old");
 
     const std::string full = "{\"A\": \"new\", \"B\": true}";
-    int halfWritten[2], goOn[2];
-    ASSERT_EQ(::pipe(halfWritten), 0);
-    ASSERT_EQ(::pipe(goOn), 0);
+    const std::size_t half = full.size() / 2;
+    Handshake halfWritten, goOn;
     // An editor saving in place: half, then a pause (as long as the test
     // likes) with the file still open, then the rest.
     pid_t editor = forkChild([&] {
         int fd = ::open(file_.c_str(), O_WRONLY | O_TRUNC);
-        if (fd < 0)
+        if (fd < 0 || ::write(fd, full.data(), half) != static_cast<ssize_t>(half) || !halfWritten.send() ||
+            !goOn.wait())
             return 1;
-        const std::size_t half = full.size() / 2;
-        if (::write(fd, full.data(), half) != static_cast<ssize_t>(half) ||
-            ::write(halfWritten[1], "h", 1) != 1)
-            return 2;
-        char go = 0;
-        if (::read(goOn[0], &go, 1) != 1)
-            return 3;
         if (::write(fd, full.data() + half, full.size() - half) != static_cast<ssize_t>(full.size() - half))
-            return 4;
-        return ::close(fd) == 0 ? 0 : 5;
+            return 2;
+        return ::close(fd) == 0 ? 0 : 3;
     });
-    ::close(halfWritten[1]);
-    ::close(goOn[0]);
-    char byte = 0;
-    ASSERT_EQ(::read(halfWritten[0], &byte, 1), 1);
-    ::close(halfWritten[0]);
+    ASSERT_TRUE(halfWritten.wait());
 
     // While the editor holds the half-written file, the store keeps what it
     // had and leaves the file where it is.
     EXPECT_EQ(store.stringValue("A"), "old");
-    EXPECT_EQ(namesIn(dir_, "defaults.json.bad"), std::vector<std::string>{});
+    EXPECT_EQ(namesIn(dir_, "defaults.json.bad"), Names{});
 
-    ASSERT_EQ(::write(goOn[1], "g", 1), 1);
-    ::close(goOn[1]);
+    ASSERT_TRUE(goOn.send());
     EXPECT_EQ(exitStatus(editor), 0);
     EXPECT_EQ(store.stringValue("A"), "new");
     EXPECT_EQ(readText(file_), full);
-    EXPECT_EQ(namesIn(dir_, "defaults.json.bad"), std::vector<std::string>{});
+    EXPECT_EQ(namesIn(dir_, "defaults.json.bad"), Names{});
     EXPECT_EQ(err_.str(), "");
 }
 
@@ -288,23 +261,15 @@ TEST_F(FileDefaultsStoreTest, OtherTypesAreIgnoredButWrittenBackUnchanged)
               "{\"Count\": 2.5, \"List\": [1, \"x\"], \"Obj\": {\"k\": null}, \"Nothing\": null, \"Deep\": " +
                   deep + ", \"Flag\": true}");
     FileDefaultsStore store(dir_);
-    EXPECT_EQ(store.allValues(), (std::map<std::string, DefaultsValue>{{"Flag", true}}));
+    EXPECT_EQ(store.allValues(), (Values{{"Flag", true}}));
     EXPECT_FALSE(store.contains("Count"));
     EXPECT_TRUE(store.set("Flag", false));
     EXPECT_TRUE(store.set("Name", std::string("tab\there")));
     FileDefaultsStore(dir_).allValues();
 
-    EXPECT_EQ(readText(file_), "{\n"
-                               "\t\"Count\": 2.5,\n"
-                               "\t\"Deep\": " +
-                                   deep +
-                                   ",\n"
-                                   "\t\"Flag\": false,\n"
-                                   "\t\"List\": [1,\"x\"],\n"
-                                   "\t\"Name\": \"tab\\there\",\n"
-                                   "\t\"Nothing\": null,\n"
-                                   "\t\"Obj\": {\"k\":null}\n"
-                                   "}\n");
+    EXPECT_EQ(readText(file_), "{\n\t\"Count\": 2.5,\n\t\"Deep\": " + deep +
+                                   ",\n\t\"Flag\": false,\n\t\"List\": [1,\"x\"],\n\t\"Name\": \"tab\\there\",\n"
+                                   "\t\"Nothing\": null,\n\t\"Obj\": {\"k\":null}\n}\n");
     // Each once per process, however often the file is read.
     const std::string report = err_.str();
     EXPECT_EQ(lineCount(report), 5u) << report;
@@ -319,14 +284,11 @@ TEST_F(FileDefaultsStoreTest, NewFileFollowsTheUmaskAndAnExistingOneKeepsItsMode
     const bool written = FileDefaultsStore(dir_).set("A", true);
     ::umask(saved);
     ASSERT_TRUE(written);
-    struct stat st {};
-    ASSERT_EQ(::stat(file_.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(fs::status(file_).permissions(), fs::perms(0640));
 
     ASSERT_EQ(::chmod(file_.c_str(), 0604), 0);
     EXPECT_TRUE(FileDefaultsStore(dir_).set("A", false));
-    ASSERT_EQ(::stat(file_.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    EXPECT_EQ(fs::status(file_).permissions(), fs::perms(0604));
 }
 
 TEST_F(FileDefaultsStoreTest, SymlinkedFileStaysALinkAndItsFinalTargetIsReplaced)
@@ -346,8 +308,8 @@ TEST_F(FileDefaultsStoreTest, SymlinkedFileStaysALinkAndItsFinalTargetIsReplaced
     EXPECT_TRUE(fs::is_symlink(file_));
     EXPECT_TRUE(fs::is_symlink(dotfiles / "link.json"));
     EXPECT_EQ(FileDefaultsStore(dir_).stringValue("A"), "new");
-    EXPECT_EQ(namesIn(dotfiles, "."), std::vector<std::string>{});
-    EXPECT_EQ(namesIn(dir_, "."), std::vector<std::string>{});
+    EXPECT_EQ(namesIn(dotfiles, "."), Names{});
+    EXPECT_EQ(namesIn(dir_, "."), Names{});
 }
 
 TEST_F(FileDefaultsStoreTest, UnchangedValuesWriteNothingAndABatchWritesOnce)
@@ -398,8 +360,7 @@ TEST_F(FileDefaultsStoreTest, UnchangedValuesWriteNothingAndABatchWritesOnce)
     EXPECT_EQ(writes(), 0);
     EXPECT_TRUE(store.endBatch());
     EXPECT_EQ(writes(), 1);
-    EXPECT_EQ(FileDefaultsStore(dir_).allValues(),
-              (std::map<std::string, DefaultsValue>{{"A", false}, {"C", true}}));
+    EXPECT_EQ(FileDefaultsStore(dir_).allValues(), (Values{{"A", false}, {"C", true}}));
 
     {
         DefaultsBatch batch(store);
@@ -416,8 +377,8 @@ TEST_F(FileDefaultsStoreTest, ChangeFdTellsObserversWhichKeysChanged)
     FileDefaultsStore app(dir_);
     const int fd = app.changeFd();
     ASSERT_GE(fd, 0);
-    std::vector<std::vector<std::string>> told;
-    app.addChangeObserver([&](const std::vector<std::string>& keys) { told.push_back(keys); });
+    std::vector<Names> told;
+    app.addChangeObserver([&](const Names& keys) { told.push_back(keys); });
     FileDefaultsStore reader(dir_);
     EXPECT_FALSE(reader.contains("X"));
 
@@ -441,7 +402,7 @@ TEST_F(FileDefaultsStoreTest, ChangeFdTellsObserversWhichKeysChanged)
     handle();
     ASSERT_TRUE(app.set("Z", true));
     ASSERT_TRUE(app.remove("Z"));
-    EXPECT_EQ(told, (std::vector<std::vector<std::string>>{{"X", "Y"}, {"X"}, {"Z"}, {"Z"}}));
+    EXPECT_EQ(told, (std::vector<Names>{{"X", "Y"}, {"X"}, {"Z"}, {"Z"}}));
 }
 
 TEST_F(FileDefaultsStoreTest, FailedWriteKeepsTheValueInMemoryAndIsReportedOnce)
@@ -460,17 +421,14 @@ TEST_F(FileDefaultsStoreTest, FailedWriteKeepsTheValueInMemoryAndIsReportedOnce)
 
 TEST_F(FileDefaultsStoreTest, DirectoryFollowsXdgConfigHome)
 {
-    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
-    std::string saved = oldXdg ? oldXdg : "";
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
     ::setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
     EXPECT_EQ(FileDefaultsStore::defaultDirectory(), root_ / "tilewise");
     // A relative value is invalid and ignored.
     ::setenv("XDG_CONFIG_HOME", "relative", 1);
     EXPECT_NE(FileDefaultsStore::defaultDirectory(), fs::path("relative") / "tilewise");
-    if (oldXdg)
-        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    else
-        ::unsetenv("XDG_CONFIG_HOME");
+    saved ? ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace

@@ -15,19 +15,15 @@ TEST(NotificationCenterTest, DeliversByNameWithUserInfo)
     center.addObserver(notification_names::openSettingTab, [&](const NotificationCenter::UserInfo& info) {
         got.push_back("tab " + info.at(notification_keys::tab));
     });
-    center.addObserver(notification_names::editAction, [&](const NotificationCenter::UserInfo& info) {
-        got.push_back("edit " + info.at(notification_keys::actionId));
-    });
     center.addObserver(notification_names::pairWindow, [&](const NotificationCenter::UserInfo& info) {
         got.push_back("pair " + std::to_string(info.size()));
     });
 
     center.post(notification_names::openSettingTab,
                 {{notification_keys::tab, std::string(rawValue(SettingTab::shortcuts))}});
-    center.post(notification_names::editAction, {{notification_keys::actionId, "A1"}});
     center.post(notification_names::pairWindow);
     center.post(notification_names::shortcutByNameDidChange, {{notification_keys::name, "clipLeft"}});
-    EXPECT_EQ(got, (std::vector<std::string>{"tab shortcuts", "edit A1", "pair 0"}));
+    EXPECT_EQ(got, (std::vector<std::string>{"tab shortcuts", "pair 0"}));
     EXPECT_EQ(settingTabFromRaw(got[0].substr(4)), SettingTab::shortcuts);
 }
 
@@ -48,22 +44,6 @@ TEST(NotificationCenterTest, ObserversChangingTheRegistryDuringAPost)
     calls.clear();
     center.post("pairWindow");
     EXPECT_EQ(calls, (std::vector<int>{1, 3}));
-}
-
-TEST(SettingEnumsTest, RawValuesRoundTripAndMatchExactly)
-{
-    const std::vector<std::string> tabs{"general", "clip",         "shortcuts", "actions",
-                                        "exclude", "experimental", "about"};
-    for (std::size_t i = 0; i < tabs.size(); ++i) {
-        EXPECT_EQ(rawValue(static_cast<SettingTab>(i)), tabs[i]);
-        EXPECT_EQ(settingTabFromRaw(tabs[i]), static_cast<SettingTab>(i));
-    }
-    EXPECT_EQ(rawValue(ScreenOption::mouseScreen), "mouseScreen");
-    EXPECT_EQ(screenOptionFromRaw("primaryScreen"), ScreenOption::primaryScreen);
-    EXPECT_EQ(screenOptionFromRaw("PrimaryScreen"), std::nullopt);
-    EXPECT_EQ(smartPairModeSizingFromRaw("matchTheFirst"), SmartPairModeSizing::matchTheFirst);
-    EXPECT_EQ(smartPairModeSizingFromRaw("MatchTheFirst"), std::nullopt);
-    EXPECT_EQ(settingTabFromRaw(""), std::nullopt);
 }
 
 } // namespace

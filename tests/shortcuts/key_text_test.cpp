@@ -12,25 +12,19 @@
 namespace tilewise {
 namespace {
 
-TEST(KeyTextTest, DisplayTableGivesSpaceAndTheFunctionKeyCharacters)
-{
-    MemoryKeyboardLayout layout;
-    EXPECT_EQ(keyDisplayText(Key::space, layout), " ");
-    EXPECT_EQ(keyDisplayText(122, layout), "\xEF\x9C\x84"); // F1, U+F704
-    EXPECT_EQ(keyDisplayText(96, layout), "\xEF\x9C\x88");  // F5, U+F708
-    EXPECT_EQ(keyDisplayText(90, layout), "\xEF\x9C\x97");  // F20, U+F717
-    EXPECT_TRUE(isFunctionKey(90));
-    EXPECT_FALSE(isFunctionKey(Key::f));
-}
-
 TEST(KeyTextTest, DisplayTextFallsBackFromTheCurrentGroupToLatinGroupsToTheLegend)
 {
     MemoryKeyboardLayout layout;
-    // No layout data at all: the US legend; no key at all: nothing.
-    EXPECT_EQ(keyDisplayText(Key::f, layout), "f");
-    EXPECT_EQ(keyDisplayText(Key::leftArrow, layout), "←");
-    EXPECT_EQ(keyDisplayText(Key::returnKey, layout), "↩");
-    EXPECT_EQ(keyDisplayText(999, layout), std::nullopt);
+    // No layout data at all: the fixed table, then the US legend; no key at
+    // all: nothing.
+    const std::pair<int, std::optional<std::string>> fixed[] = {
+        {Key::space, " "}, {122, "\xEF\x9C\x84"} /* F1, U+F704 */, {90, "\xEF\x9C\x97"} /* F20, U+F717 */,
+        {Key::f, "f"},     {Key::leftArrow, "←"},                   {Key::returnKey, "↩"},
+        {999, std::nullopt}};
+    for (const auto& [code, text] : fixed)
+        EXPECT_EQ(keyDisplayText(code, layout), text) << code;
+    EXPECT_TRUE(isFunctionKey(90));
+    EXPECT_FALSE(isFunctionKey(Key::f));
 
     // Russian alone: Cyrillic is not what keyboards print beside Latin, so
     // the legend; an arrow the layout gives stays an arrow.

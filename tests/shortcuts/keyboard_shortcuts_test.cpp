@@ -246,7 +246,7 @@ TEST_F(KeyboardShortcutsTest, ARefusedCombinationIsReportedOnceListedAndTakenUpW
 TEST_F(KeyboardShortcutsTest, FollowsTheStoreWhoeverWritesIt)
 {
     Name clipLeft = service->makeName("clipLeft", controlOptionF);
-    Name quiet = service->makeName("quiet");
+    service->makeName("quiet");
     Name off = service->makeName("off", controlOptionP);
     service->onKeyDown(clipLeft, record("clipLeft"));
     service->onKeyDown(off, record("off"));
@@ -255,11 +255,12 @@ TEST_F(KeyboardShortcutsTest, FollowsTheStoreWhoeverWritesIt)
     service->addChangeObserver([&](std::string_view, const Name& name) { announced.push_back(name.rawValue); });
 
     // Another process moves the name: the old key is let go, the new one
-    // answers, and the change is announced.
+    // answers (press and release), and the change is announced.
+    service->onKeyUp(clipLeft, record("clipLeft up"));
     store.set("KeyboardShortcuts_clipLeft", std::string(R"({"carbonKeyCode":4,"carbonModifiers":6144})"));
     EXPECT_FALSE(registrar->isRegistered(Key::f, controlOption));
     EXPECT_TRUE(press(Shortcut(4, controlOption)));
-    EXPECT_EQ(ran, std::vector<std::string>{"clipLeft"});
+    EXPECT_EQ(ran, (std::vector<std::string>{"clipLeft", "clipLeft up"}));
     // Unset, then deleted: the default comes back.
     store.set("KeyboardShortcuts_clipLeft", false);
     EXPECT_EQ(registrar->registrationCount(), 0u);
@@ -274,7 +275,6 @@ TEST_F(KeyboardShortcutsTest, FollowsTheStoreWhoeverWritesIt)
     store.set("KeyboardShortcuts_quiet", std::string(R"({"carbonKeyCode":35,"carbonModifiers":6144})"));
     EXPECT_EQ(registrar->registrationCount(), 1u);
     EXPECT_EQ(announced, (std::vector<std::string>{"clipLeft", "clipLeft", "clipLeft", "off", "quiet"}));
-    (void)quiet;
 }
 
 TEST_F(KeyboardShortcutsTest, RegistrationsInABatchAndAfterAKeyboardChangeCostOneExchange)
@@ -292,30 +292,6 @@ TEST_F(KeyboardShortcutsTest, RegistrationsInABatchAndAfterAKeyboardChangeCostOn
     EXPECT_EQ(registrar->registrationCount(), 3u);
 }
 
-TEST_F(KeyboardShortcutsTest, DispatchFollowsTheStoredCombinationAtThePress)
-{
-    Name a = service->makeName("a");
-    Name b = service->makeName("b");
-    service->setShortcut(a, controlOptionF);
-    service->onKeyDown(a, record("a"));
-    service->onKeyUp(a, record("a up"));
-    service->onKeyDown(b, record("b"));
-    EXPECT_TRUE(press(controlOptionF));
-
-    // Another process rewrites the store: the hot key is still held, but no
-    // name answers to it any more.
-    store.set("KeyboardShortcuts_a", std::string(R"({"carbonKeyCode":8,"carbonModifiers":6144})"));
-    store.set("KeyboardShortcuts_b", std::string(R"({"carbonKeyCode":3,"carbonModifiers":6144})"));
-    EXPECT_TRUE(press(controlOptionF));
-    EXPECT_EQ(ran, (std::vector<std::string>{"a", "a up", "b"}));
-
-    // Through the service the new combination is registered.
-    ran.clear();
-    service->setShortcut(b, controlOptionP);
-    EXPECT_TRUE(press(controlOptionP));
-    EXPECT_EQ(ran, std::vector<std::string>{"b"});
-}
-
 TEST_F(KeyboardShortcutsTest, PausedWhileRecording)
 {
     Name a = service->makeName("a", controlOptionF);
@@ -331,7 +307,7 @@ TEST_F(KeyboardShortcutsTest, PausedWhileRecording)
 TEST_F(KeyboardShortcutsTest, AnOpenMenuReleasesHotKeysAndTakesRawKeys)
 {
     Name a = service->makeName("a", controlOptionF);
-    Name b = service->makeName("b", controlOptionC);
+    service->makeName("b", controlOptionC);
     service->onKeyDown(a, record("a"));
 
     service->setMenuOpen(true);
@@ -349,7 +325,6 @@ TEST_F(KeyboardShortcutsTest, AnOpenMenuReleasesHotKeysAndTakesRawKeys)
     EXPECT_EQ(service->hotKeyCount(), 1u);
     EXPECT_TRUE(press(controlOptionF));
     EXPECT_EQ(ran, (std::vector<std::string>{"a", "a"}));
-    (void)b;
 }
 
 TEST_F(KeyboardShortcutsTest, DisplayTextAndMenuKeyEquivalentFollowTheLayout)

@@ -103,6 +103,24 @@ void MemoryWindowAccess::setMinimumSize(const WindowElement& w, std::optional<Si
         window->setup.minimumSize = minimum;
 }
 
+void MemoryWindowAccess::setSizeLimits(const WindowElement& w, const SizeLimits& limits, bool enforced)
+{
+    if (Window* window = find(w)) {
+        window->setup.minimumSize = limits.minimum;
+        window->setup.maximumSize = limits.maximum;
+        window->setup.statesLimits = true;
+        window->setup.enforcesLimits = enforced;
+    }
+}
+
+SizeLimits MemoryWindowAccess::sizeLimits(const WindowElement& w)
+{
+    Window* window = find(w);
+    if (!window || !window->setup.statesLimits)
+        return {};
+    return SizeLimits{window->setup.minimumSize, window->setup.maximumSize};
+}
+
 void MemoryWindowAccess::setSizeIncrement(const WindowElement& w, std::optional<Size> increment)
 {
     if (Window* window = find(w))
@@ -176,18 +194,39 @@ void MemoryWindowAccess::writeSize(const WindowElement& w, Size s)
     Window* window = find(w);
     if (swallowsWrite(window))
         return;
-    if (const std::optional<Size>& inc = window->setup.sizeIncrement) {
+    applySize(*window, s);
+}
+
+void MemoryWindowAccess::writeFrame(const WindowElement& w, const Rect& r)
+{
+    writes_.push_back(Write{w, WriteKind::Frame, r.origin, r.size});
+    Window* window = find(w);
+    if (swallowsWrite(window))
+        return;
+    window->setup.frame.origin = r.origin;
+    applySize(*window, r.size);
+}
+
+void MemoryWindowAccess::applySize(Window& window, Size s)
+{
+    if (const std::optional<Size>& inc = window.setup.sizeIncrement) {
         if (inc->width > 0)
             s.width = std::floor(s.width / inc->width) * inc->width;
         if (inc->height > 0)
             s.height = std::floor(s.height / inc->height) * inc->height;
     }
-    // The application, not the caller, enforces its minimum.
-    if (const std::optional<Size>& min = window->setup.minimumSize) {
-        s.width = std::max(s.width, min->width);
-        s.height = std::max(s.height, min->height);
+    // The application, not the caller, enforces its limits.
+    if (window.setup.enforcesLimits) {
+        if (const std::optional<Size>& max = window.setup.maximumSize) {
+            s.width = std::min(s.width, max->width);
+            s.height = std::min(s.height, max->height);
+        }
+        if (const std::optional<Size>& min = window.setup.minimumSize) {
+            s.width = std::max(s.width, min->width);
+            s.height = std::max(s.height, min->height);
+        }
     }
-    window->setup.frame.size = s;
+    window.setup.frame.size = s;
 }
 
 MemoryWindowAccess::Window* MemoryWindowAccess::find(const WindowElement& w)

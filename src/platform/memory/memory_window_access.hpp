@@ -2,7 +2,8 @@
 // by hand and the engine acts on through WindowAccess.
 //
 // Applications are modelled only as far as the engine can observe them: a
-// window may insist on a minimum size (size writes are clamped to it), may
+// window may insist on a minimum and a maximum size (size writes are clamped
+// to them), may state them as its size limits or not, may
 // ignore a number of upcoming writes (a busy application), and may be off
 // screen (minimised), which hides it from the window list.
 #pragma once
@@ -25,13 +26,19 @@ public:
         std::optional<std::string> processName;
         Rect frame; // window space
         std::optional<Size> minimumSize;
+        std::optional<Size> maximumSize;
+        // Whether sizeLimits() reports the two (the window states its hints),
+        // and whether writes are clamped to them (false: a window manager
+        // that ignores the hints).
+        bool statesLimits = false;
+        bool enforcesLimits = true;
         // Like a terminal: sizes are rounded down to whole cells.
         std::optional<Size> sizeIncrement;
     };
 
-    enum class WriteKind { Position, Size };
-    // One call of writePosition or writeSize, with the floored values the
-    // engine asked for (before any clamping by the application).
+    enum class WriteKind { Position, Size, Frame };
+    // One call of writePosition, writeSize or writeFrame, with the floored
+    // values the engine asked for (before any clamping by the application).
     struct Write {
         WindowElement window;
         WriteKind kind = WriteKind::Position;
@@ -60,7 +67,9 @@ public:
     // A window that is off screen (minimised, another desktop) is absent
     // from the window list; it loses focus.
     void setOnScreen(const WindowElement& w, bool onScreen);
+    // An unstated minimum, enforced: the engine learns it only by refusal.
     void setMinimumSize(const WindowElement& w, std::optional<Size> minimum);
+    void setSizeLimits(const WindowElement& w, const SizeLimits& limits, bool enforced = true);
     void setSizeIncrement(const WindowElement& w, std::optional<Size> increment);
     // The user drags or resizes the window: no write is logged.
     void placeByUser(const WindowElement& w, const Rect& frame);
@@ -87,10 +96,13 @@ public:
     Point mouseLocation() override { return mouse_; }
     bool isProcessTrusted() override { return trusted_; }
     std::optional<std::string> frontmostBundleIdentifier() override { return frontmost_; }
+    SizeLimits sizeLimits(const WindowElement& w) override;
 
 protected:
     void writePosition(const WindowElement& w, Point p) override;
     void writeSize(const WindowElement& w, Size s) override;
+    // One logged write, like a platform that moves and resizes in one request.
+    void writeFrame(const WindowElement& w, const Rect& r) override;
 
 private:
     struct Window {
@@ -102,6 +114,7 @@ private:
     Window* find(const WindowElement& w);
     // True when the write is to be dropped (stale handle or busy window).
     bool swallowsWrite(Window* window);
+    static void applySize(Window& window, Size s);
 
     std::vector<Screen> screens_;
     std::optional<std::uint64_t> mainScreenId_;
