@@ -62,6 +62,10 @@ Options:
   --help              show this text
   --version           show the version
 
+Environment:
+  TILEWISE_COUNT_ROUND_TRIPS=1    print on exit how many blocking round trips
+                                  to the X server the command made
+
 Exit status:
   0  done
   1  no display or window manager; no such setting; the settings file cannot
@@ -301,6 +305,7 @@ int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const Ctl
     }
 
     CtlPlatform platform;
+    platform.wantsKeys = command == "shortcuts";
     std::string error;
     if (int rc = open(platform, error); rc != ctlOk) {
         err << "tilewisectl: " << error << "\n";

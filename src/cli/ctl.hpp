@@ -29,6 +29,9 @@ enum CtlExit : int {
 // What a command needs from the platform; opened only by the commands that
 // talk to the display, so that usage errors never depend on it.
 struct CtlPlatform {
+    // Set before opening: only the commands that show keys need the keymap,
+    // which costs several round trips to read.
+    bool wantsKeys = false;
     WindowAccess* access = nullptr;
     // The display's current keyboard layout, for the text of shortcuts.
     const KeyboardLayout* keyboardLayout = nullptr;

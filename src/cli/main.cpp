@@ -46,6 +46,8 @@ int main(int argc, char** argv)
         }
         access = std::make_unique<X11WindowAccess>(*connection);
         platform.access = access.get();
+        if (!platform.wantsKeys)
+            return int(ctlOk);
         std::string noXkb;
         xkbLayout = X11KeyboardLayout::create(*connection, &noXkb);
         platform.keyboardLayout = xkbLayout ? static_cast<const KeyboardLayout*>(xkbLayout.get()) : &usLayout;
@@ -57,5 +59,10 @@ int main(int argc, char** argv)
     };
 
     std::vector<std::string> args(argv + 1, argv + argc);
-    return runCtl(args, *store, open, std::cout, std::cerr, [&] { return store->readable(); });
+    const int status = runCtl(args, *store, open, std::cout, std::cerr, [&] { return store->readable(); });
+    // For anyone checking what a command costs a remote user: the blocking
+    // exchanges with the server, the connection's set-up reply included.
+    if (const char* count = std::getenv("TILEWISE_COUNT_ROUND_TRIPS"); count && *count && connection)
+        std::cerr << "tilewisectl: " << connection->roundTrips() + 1 << " round trips\n";
+    return status;
 }
