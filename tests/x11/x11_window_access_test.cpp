@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <unistd.h>
 
@@ -78,66 +79,76 @@ protected:
 };
 
 // This test verifies that a frame read is the outer frame, decorations
-// included, exactly where xwininfo sees the window manager's frame.
-TEST_F(X11WindowAccessTest, FrameIsTheOuterFrameOfTheWindowManager)
+// included, exactly where xwininfo sees the window manager's frame; that a
+// written frame shows exactly there, fractions floored; and that the read
+// right after the write already sees it.
+TEST_F(X11WindowAccessTest, FramesAreTheOuterFramesOfTheWindowManager)
 {
     xcb_window_t w = newWindow(WindowOptions().at(Rect(200, 150, 400, 300)));
+    WindowElement e{w};
     auto expected = xwininfoFrame(w);
     ASSERT_TRUE(expected);
-    EXPECT_EQ(access_->frame(WindowElement{w}), *expected);
+    EXPECT_EQ(access_->frame(e), *expected);
     // Decorations make it larger than the client.
     auto client = client_->clientRootGeometry(w);
     ASSERT_TRUE(client);
     EXPECT_GT(expected->width() * expected->height(), client->width() * client->height());
-}
 
-// This test verifies that a written frame shows exactly there, and that the
-// read right after the write already sees it.
-TEST_F(X11WindowAccessTest, WrittenFrameLandsExactly)
-{
-    xcb_window_t w = newWindow(WindowOptions().at(Rect(300, 200, 400, 300)));
-    WindowElement e{w};
-    access_->setFrame(e, Rect(0, 25, 720, 875));
-    EXPECT_EQ(access_->frame(e), Rect(0, 25, 720, 875));
-    EXPECT_EQ(xwininfoFrame(w), Rect(0, 25, 720, 875));
-
-    // Fractions are floored, as everywhere.
-    access_->setFrame(e, Rect(100.9, 50.5, 640.5, 480.99));
-    EXPECT_EQ(access_->frame(e), Rect(100, 50, 640, 480));
-}
-
-// This test verifies that the window's own refusal, a minimum size, is what
-// the read right after the write reports. (Openbox enforces the size hints of
-// the client; fluxbox applies a client's request as it comes. Either way the
-// read must show what the window manager did.)
-TEST_F(X11WindowAccessTest, MinimumSizeRefusalIsReadBack)
-{
-    xcb_window_t w = newWindow(WindowOptions().at(Rect(100, 100, 600, 500)).minimum(Size{500, 400}));
-    WindowElement e{w};
-    access_->setFrame(e, Rect(0, 25, 300, 200));
-    Rect after = access_->frame(e);
-    EXPECT_EQ(xwininfoFrame(w), after);
-    EXPECT_EQ(after.origin, (Point{0, 25}));
-    if (isOpenbox()) {
-        EXPECT_EQ(client_->clientRootGeometry(w)->size, (Size{500, 400}));
-        EXPECT_GT(after.width(), 300);
-        EXPECT_GT(after.height(), 200);
+    for (const Rect& asked : {Rect(0, 25, 720, 875), Rect(100.9, 50.5, 640.5, 480.99)}) {
+        access_->setFrame(e, asked);
+        Rect floored(std::floor(asked.x()), std::floor(asked.y()), std::floor(asked.width()),
+                     std::floor(asked.height()));
+        EXPECT_EQ(access_->frame(e), floored);
+        EXPECT_EQ(xwininfoFrame(w), floored);
     }
 }
 
-TEST_F(X11WindowAccessTest, ResizeIncrementsAreReadBack)
+// This test verifies that the window's own size rules are known beforehand
+// as outer sizes (no minimum: the base size, ICCCM's fallback), and that what
+// the window manager makes of them is what the read right after the write
+// reports. (Openbox enforces the size hints; fluxbox applies a client's
+// request as it comes.)
+TEST_F(X11WindowAccessTest, SizeRulesOfTheWindowAreKnownAndReadBack)
 {
-    xcb_window_t w = newWindow(WindowOptions().at(Rect(100, 100, 400, 300)).increments(Size{10, 20}));
-    WindowElement e{w};
-    access_->setSize(e, Size{723, 517});
-    Size after = access_->size(e);
-    EXPECT_EQ(xwininfoFrame(w)->size, after);
-    if (isOpenbox()) {
-        auto client = client_->clientRootGeometry(w);
-        EXPECT_EQ(std::fmod(client->width(), 10), 0);
-        EXPECT_EQ(std::fmod(client->height(), 20), 0);
-        EXPECT_LE(after.width, 723);
-        EXPECT_LE(after.height, 517);
+    struct Case {
+        const char* name;
+        WindowOptions options;
+        Size clientMinimum; // what the hints make the smallest client
+        Size asked;
+        std::function<bool(Size client, Size after)> openboxApplied;
+    };
+    const Case cases[] = {
+        {"minimum", WindowOptions().at(Rect(100, 100, 600, 500)).minimum(Size{500, 400}), Size{500, 400},
+         Size{300, 200},
+         [](Size client, Size after) {
+             return client == Size{500, 400} && after.width > 300;
+         }},
+        {"increments over a zero base", WindowOptions().at(Rect(100, 100, 400, 300)).increments(Size{10, 20}),
+         Size{0, 0}, Size{723, 517},
+         [](Size client, Size after) {
+             return std::fmod(client.width, 10) == 0 && std::fmod(client.height, 20) == 0 &&
+                    after.width <= 723 && after.height <= 517;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        xcb_window_t w = newWindow(c.options);
+        WindowElement e{w};
+        Rect outer = *xwininfoFrame(w);
+        Rect client = *client_->clientRootGeometry(w);
+        Size decorations{outer.width() - client.width(), outer.height() - client.height()};
+        EXPECT_EQ(access_->sizeLimits(e), (SizeLimits{Size{c.clientMinimum.width + decorations.width,
+                                                           c.clientMinimum.height + decorations.height},
+                                                      std::nullopt}));
+
+        access_->setFrame(e, Rect(Point{0, 25}, c.asked));
+        Rect after = access_->frame(e);
+        EXPECT_EQ(xwininfoFrame(w), after);
+        EXPECT_EQ(after.origin, (Point{0, 25}));
+        if (isOpenbox()) {
+            EXPECT_TRUE(c.openboxApplied(client_->clientRootGeometry(w)->size, after.size));
+        }
+        client_->destroy(w);
     }
 }
 
@@ -407,26 +418,22 @@ TEST_F(X11WindowAccessTest, WindowListFollowsStackingAndViewability)
     ASSERT_NE(info, list.end());
     EXPECT_EQ(info->level, X11WindowAccess::kLevelAbove);
 
-    // Minimised: off the list, no id.
+    // Minimised or on another desktop: off the list, no id.
     ASSERT_TRUE(client_->iconify(a));
     EXPECT_EQ(indexOf(a), -1);
     EXPECT_FALSE(access_->windowId(WindowElement{a}));
-}
-
-TEST_F(X11WindowAccessTest, WindowsOnAnotherDesktopHaveNoId)
-{
     auto desktops = client_->rootCardinals(x_->ewmh()._NET_NUMBER_OF_DESKTOPS);
-    if (desktops.empty() || desktops[0] < 2)
-        GTEST_SKIP() << "the window manager has a single desktop";
-    xcb_window_t w = newWindow();
-    ASSERT_TRUE(access_->windowId(WindowElement{w}));
-    ASSERT_TRUE(client_->moveToDesktop(w, 1));
-    EXPECT_FALSE(access_->windowId(WindowElement{w}));
+    if (!desktops.empty() && desktops[0] >= 2) {
+        ASSERT_TRUE(client_->moveToDesktop(b, 1));
+        EXPECT_EQ(indexOf(b), -1);
+        EXPECT_FALSE(access_->windowId(WindowElement{b}));
+    }
 }
 
-// This test verifies that a window that vanished fails quietly everywhere:
-// default reads, ignored writes, no crash and no printed error.
-TEST_F(X11WindowAccessTest, VanishedWindowFailsQuietly)
+// This test verifies the split of X errors: a window that vanished fails
+// quietly everywhere (default reads, ignored writes, no crash, nothing
+// printed), while any other error is reported once with the request's name.
+TEST_F(X11WindowAccessTest, OnlyErrorsOfVanishedWindowsAreQuiet)
 {
     xcb_window_t w = newWindow();
     WindowElement e{w};
@@ -435,6 +442,7 @@ TEST_F(X11WindowAccessTest, VanishedWindowFailsQuietly)
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(access_->position(e), (Point{0, 0}));
     EXPECT_EQ(access_->size(e), (Size{0, 0}));
+    EXPECT_EQ(access_->sizeLimits(e), SizeLimits{});
     EXPECT_FALSE(access_->processId(e));
     EXPECT_FALSE(access_->windowId(e));
     access_->setFrame(e, Rect(0, 25, 720, 875));
@@ -446,20 +454,14 @@ TEST_F(X11WindowAccessTest, VanishedWindowFailsQuietly)
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(unexpectedErrors_.empty());
     EXPECT_TRUE(x_->ok());
-}
 
-// This test verifies the split of X errors: an error on a vanished window is
-// silent, anything else is reported once with the request's name.
-TEST_F(X11WindowAccessTest, UnexpectedErrorsAreReportedWithTheRequest)
-{
     std::vector<std::string> reported;
     x_->setErrorReporter([&](const std::string& line) { reported.push_back(line); });
-    XProperty gone = x_->property(x_->requestProperty(0x7ffffff0, x_->ewmh()._NET_WM_PID));
-    EXPECT_FALSE(gone.exists());
-    EXPECT_TRUE(reported.empty());
-    XProperty badAtom = x_->property(x_->requestProperty(x_->root(), 0x7ffffff0));
-    EXPECT_FALSE(badAtom.exists());
-    EXPECT_EQ(reported, std::vector<std::string>{"X error BadAtom in GetProperty"});
+    EXPECT_FALSE(x_->property(x_->requestProperty(x_->root(), 0x7ffffff0)).exists());
+    // A vanished window is expected only where the request is about one.
+    EXPECT_FALSE(x_->reply<xcb_query_pointer_reply_t>(xcb_query_pointer(x_->xcb(), w)));
+    EXPECT_EQ(reported, (std::vector<std::string>{"X error BadAtom in GetProperty",
+                                                  "X error BadWindow in QueryPointer"}));
 }
 
 // This test verifies that trust follows the window manager's check window:
@@ -529,13 +531,26 @@ TEST_F(X11WindowAccessTest, FocusedWindowAndItsApplicationId)
 }
 
 // This test verifies that reads are pipelined: one round trip for a
-// position, and a window list whose cost does not grow with the windows.
+// position, a window list whose cost does not grow with the windows, and a
+// frame write that is one read, one request and one wait for the window
+// manager's answer.
 TEST_F(X11WindowAccessTest, RoundTripsStayFlat)
 {
     xcb_window_t w = newWindow();
     std::uint64_t before = x_->roundTrips();
     access_->position(WindowElement{w});
     EXPECT_EQ(x_->roundTrips() - before, 1u);
+
+    // The first write learns how the window manager answers.
+    access_->setFrame(WindowElement{w}, Rect(0, 25, 700, 500));
+    // A write that changes nothing gets no answer: it may take one round
+    // trip more, through the window manager or the server.
+    for (std::uint64_t most : {2u, 3u}) {
+        before = x_->roundTrips();
+        access_->setFrame(WindowElement{w}, Rect(10, 35, 600, 400));
+        EXPECT_LE(x_->roundTrips() - before, most);
+        EXPECT_EQ(access_->frame(WindowElement{w}), Rect(10, 35, 600, 400));
+    }
 
     before = x_->roundTrips();
     access_->windowList();

@@ -86,6 +86,30 @@ const char* errorName(std::uint8_t code)
     return code < sizeof names / sizeof names[0] ? names[code] : "extension error";
 }
 
+// Windows vanish between two requests all the time: these errors, each of
+// a request made on another application's window, are a failed read or an
+// ignored write, not something to tell anyone about. Any other error is.
+struct ExpectedError {
+    std::uint8_t request;
+    std::uint8_t error;
+};
+constexpr ExpectedError kWindowMayHaveVanished[] = {
+    {XCB_GET_PROPERTY, XCB_WINDOW},             // reads
+    {XCB_GET_WINDOW_ATTRIBUTES, XCB_WINDOW},    //
+    {XCB_GET_GEOMETRY, XCB_DRAWABLE},           //
+    {XCB_TRANSLATE_COORDINATES, XCB_WINDOW},    //
+    {XCB_QUERY_TREE, XCB_WINDOW},               //
+    {XCB_CHANGE_WINDOW_ATTRIBUTES, XCB_WINDOW}, // selecting its events
+    {XCB_CONFIGURE_WINDOW, XCB_WINDOW},         // writes
+};
+
+bool isExpected(const xcb_generic_error_t& e)
+{
+    return std::any_of(
+        std::begin(kWindowMayHaveVanished), std::end(kWindowMayHaveVanished),
+        [&](const ExpectedError& x) { return x.request == e.major_code && x.error == e.error_code; });
+}
+
 } // namespace
 
 std::unique_ptr<X11Connection> X11Connection::open(const char* displayName, std::string* error)
@@ -211,16 +235,8 @@ void X11Connection::sync()
 
 void X11Connection::handleError(const xcb_generic_error_t& error)
 {
-    // Windows vanish between two requests all the time: their errors are a
-    // failed read or an ignored write, not something to tell anyone about.
-    switch (error.error_code) {
-    case XCB_WINDOW:
-    case XCB_DRAWABLE:
-    case XCB_MATCH:
+    if (isExpected(error))
         return;
-    default:
-        break;
-    }
     std::string request;
     if (const char* core = coreRequestName(error.major_code))
         request = core;
@@ -326,54 +342,6 @@ void X11Connection::selectInput(xcb_window_t window, std::uint32_t mask)
         return;
     current |= mask;
     xcb_change_window_attributes(conn_, window, XCB_CW_EVENT_MASK, &current);
-}
-
-bool X11Connection::windowManagerRunning()
-{
-    XProperty check = property(requestProperty(root(), ewmh_._NET_SUPPORTING_WM_CHECK, 1));
-    if (check.cardinals().empty() || check.cardinals()[0] == XCB_WINDOW_NONE)
-        return false;
-    xcb_window_t wm = check.cardinals()[0];
-    // A stale property from a window manager that died names a window that
-    // is gone or no longer points to itself.
-    XProperty self = property(requestProperty(wm, ewmh_._NET_SUPPORTING_WM_CHECK, 1));
-    return !self.cardinals().empty() && self.cardinals()[0] == wm;
-}
-
-std::vector<xcb_atom_t> X11Connection::supportedAtoms()
-{
-    XProperty p = property(requestProperty(root(), ewmh_._NET_SUPPORTED, 4096));
-    auto v = p.cardinals();
-    return std::vector<xcb_atom_t>(v.begin(), v.end());
-}
-
-xcb_window_t X11Connection::probeWindow()
-{
-    if (probe_ != XCB_WINDOW_NONE)
-        return probe_;
-    probe_ = xcb_generate_id(conn_);
-    // Never mapped, so no window manager manages it; it only carries the
-    // _NET_FRAME_EXTENTS answers of windowManagerBarrier().
-    std::uint32_t values[] = {XCB_EVENT_MASK_PROPERTY_CHANGE};
-    xcb_create_window(conn_, XCB_COPY_FROM_PARENT, probe_, root(), -100, -100, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, values);
-    selected_[probe_] = values[0];
-    return probe_;
-}
-
-bool X11Connection::windowManagerBarrier(std::chrono::milliseconds timeout)
-{
-    xcb_window_t probe = probeWindow();
-    xcb_ewmh_request_frame_extents(&ewmh_, screenNumber_, probe);
-    const xcb_atom_t extents = ewmh_._NET_FRAME_EXTENTS;
-    return waitForEvent(
-        [probe, extents](const xcb_generic_event_t& e) {
-            if ((e.response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
-                return false;
-            auto& p = reinterpret_cast<const xcb_property_notify_event_t&>(e);
-            return p.window == probe && p.atom == extents && p.state == XCB_PROPERTY_NEW_VALUE;
-        },
-        timeout);
 }
 
 std::vector<std::string> X11Connection::atomNames(std::span<const xcb_atom_t> atoms)

@@ -82,9 +82,10 @@ public:
     // Requests sent together cost one, however many replies they bring.
     std::uint64_t roundTrips() const { return roundTrips_; }
 
-    // Awaits the reply of a request that has one. An error on a window that
-    // vanished gives none, silently; any other error gives none and is
-    // reported with the request's name.
+    // Awaits the reply of a request that has one. An error that the request
+    // expects (one about a window that may have vanished, by a table of
+    // requests and errors) gives none, silently; any other error gives none
+    // and is reported with the request's name.
     template <class Reply, class Cookie> XPtr<Reply> reply(Cookie cookie)
     {
         return XPtr<Reply>(static_cast<Reply*>(awaitReply(cookie.sequence)));
@@ -129,6 +130,8 @@ public:
     // Forgets what was selected on a window that is gone.
     void forgetWindow(xcb_window_t window) { selected_.erase(window); }
 
+    // Requests to the window manager, defined with the others in x11_ewmh.cpp.
+
     // An EWMH window manager is running: the root's _NET_SUPPORTING_WM_CHECK
     // names a window whose own property names itself.
     bool windowManagerRunning();
@@ -148,7 +151,8 @@ public:
     // the server. Unknown atoms are asked for together.
     std::vector<std::string> atomNames(std::span<const xcb_atom_t> atoms);
 
-    // How an X error is classified; used for errors that come as events.
+    // Reports an X error unless its request expects it; also for errors
+    // that come as events.
     void handleError(const xcb_generic_error_t& error);
     // Where unexpected X errors go; by default one line on standard error.
     void setErrorReporter(std::function<void(const std::string&)> reporter)

@@ -7,11 +7,9 @@
 
 #include "platform/window_access.hpp"
 #include "platform/x11/x11_connection.hpp"
-#include "platform/x11/x11_geometry.hpp"
+#include "platform/x11/x11_frame_write.hpp"
 
 #include <chrono>
-#include <functional>
-#include <unordered_map>
 
 namespace tilewise {
 
@@ -30,6 +28,8 @@ public:
     Size size(const WindowElement& w) override;
     // One read of the outer frame instead of one for each half.
     Rect frame(const WindowElement& w) override;
+    // From WM_NORMAL_HINTS, in one read.
+    SizeLimits sizeLimits(const WindowElement& w) override;
     std::optional<Pid> processId(const WindowElement& w) override;
     std::vector<WindowInfo> windowList() override;
     std::vector<Screen> screens() override;
@@ -42,32 +42,19 @@ public:
     std::optional<Rect> readFrame(const WindowElement& w);
 
     // How long a write waits for the window manager to apply it.
-    void setWriteTimeout(std::chrono::milliseconds t) { writeTimeout_ = t; }
+    void setWriteTimeout(std::chrono::milliseconds t) { writer_.setTimeout(t); }
 
 protected:
     void writePosition(const WindowElement& w, Point p) override;
     void writeSize(const WindowElement& w, Size s) override;
+    // Position and size in one request.
+    void writeFrame(const WindowElement& w, const Rect& r) override;
 
 private:
-    struct ClientState;
-
-    std::optional<ClientState> readClient(xcb_window_t window);
-    void write(const WindowElement& w, std::optional<Point> position, std::optional<Size> size);
-    bool leaveMaximizedOrFullscreen(xcb_window_t window, const ClientState& state);
-    // Waits until the window manager has handled what was sent since `mark`.
-    // Without a round trip through it, a synthetic configure notification
-    // for `window` whose geometry (root position and client size) satisfies
-    // `answers` is the sign, within a short bound.
-    void waitForWindowManager(xcb_window_t window, xcb_window_t wmCheck, bool canProbe, std::uint64_t mark,
-                              const std::function<bool(const Rect&)>& answers);
     std::optional<xcb_window_t> activeClient();
 
     X11Connection& x_;
-    std::chrono::milliseconds writeTimeout_{500};
-    // Whether the window manager (by its check window) answers a frame
-    // extents request for a window it does not manage. Learned at the first
-    // write, so that one that does not costs a single timeout, not one per write.
-    std::unordered_map<xcb_window_t, bool> probeAnswered_;
+    X11FrameWriter writer_;
 };
 
 } // namespace tilewise
