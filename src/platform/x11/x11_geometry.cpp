@@ -214,15 +214,37 @@ bool contains(const Rect& outer, const Rect& inner)
            inner.maxY() <= outer.maxY();
 }
 
+// Whether `f` is a panel along `side` of the root that reaches into `band`
+// without lying wholly inside it: anchored to the root's edge there and
+// within the root's half on that side. Some window managers announce less
+// of their panel in the work area than they show (icewm with several
+// monitors).
+bool anchoredInto(const Rect& f, Side side, const Rect& band, const Size& root)
+{
+    if (overlapArea(f, band) <= 0)
+        return false;
+    switch (side) {
+    case Side::Left:
+        return f.minX() <= 0 && f.maxX() <= root.width / 2;
+    case Side::Right:
+        return f.maxX() >= root.width && f.minX() >= root.width / 2;
+    case Side::Top:
+        return f.minY() <= 0 && f.maxY() <= root.height / 2;
+    case Side::Bottom:
+        return f.maxY() >= root.height && f.minY() >= root.height / 2;
+    }
+    return false;
+}
+
 // Cuts `edges` of `monitor` for the window manager's own panel on `side`, which
 // the work area announces by `waEdge` and `band` (the root beyond that edge).
 void cutForOwnPanel(Edges& edges, const Rect& monitor, Side side, double waEdge, const Rect& band,
-                    const std::vector<UnmanagedWindow>& unmanaged)
+                    const Size& root, const std::vector<UnmanagedWindow>& unmanaged)
 {
     bool found = false;
     for (const UnmanagedWindow& w : unmanaged) {
         const Rect& f = w.frame;
-        if (f.width() <= 0 || f.height() <= 0 || !contains(band, f))
+        if (f.width() <= 0 || f.height() <= 0 || !(contains(band, f) || anchoredInto(f, side, band, root)))
             continue;
         found = true;
         Rect inside(f.x() + w.border, f.y() + w.border, f.width() - 2 * w.border, f.height() - 2 * w.border);
@@ -272,17 +294,17 @@ Rect visibleArea(const Rect& monitor, const DesktopReservations& r)
         const Size& root = r.root;
         Rect s = workareaFromStruts(root, r.struts);
         if (wa.minX() > s.minX())
-            cutForOwnPanel(edges, monitor, Side::Left, wa.minX(), Rect(0, 0, wa.minX(), root.height),
+            cutForOwnPanel(edges, monitor, Side::Left, wa.minX(), Rect(0, 0, wa.minX(), root.height), root,
                            r.unmanaged);
         if (wa.maxX() < s.maxX())
             cutForOwnPanel(edges, monitor, Side::Right, wa.maxX(),
-                           Rect(wa.maxX(), 0, root.width - wa.maxX(), root.height), r.unmanaged);
+                           Rect(wa.maxX(), 0, root.width - wa.maxX(), root.height), root, r.unmanaged);
         if (wa.minY() > s.minY())
-            cutForOwnPanel(edges, monitor, Side::Top, wa.minY(), Rect(0, 0, root.width, wa.minY()),
+            cutForOwnPanel(edges, monitor, Side::Top, wa.minY(), Rect(0, 0, root.width, wa.minY()), root,
                            r.unmanaged);
         if (wa.maxY() < s.maxY())
             cutForOwnPanel(edges, monitor, Side::Bottom, wa.maxY(),
-                           Rect(0, wa.maxY(), root.width, root.height - wa.maxY()), r.unmanaged);
+                           Rect(0, wa.maxY(), root.width, root.height - wa.maxY()), root, r.unmanaged);
     }
     return edges.rect();
 }

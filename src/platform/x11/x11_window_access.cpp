@@ -148,9 +148,11 @@ std::vector<WindowInfo> X11WindowAccess::windowList()
 {
     xcb_ewmh_connection_t& e = x_.ewmh();
     auto stackingCookie = x_.requestProperty(x_.root(), e._NET_CLIENT_LIST_STACKING, UINT32_MAX / 4);
+    auto clientsCookie = x_.requestProperty(x_.root(), e._NET_CLIENT_LIST, UINT32_MAX / 4);
     auto rootTreeCookie = xcb_query_tree(x_.xcb(), x_.root());
     MonitorRequest monitorRequest = requestMonitors(x_);
     XProperty stacking = x_.property(stackingCookie);
+    XProperty clients = x_.property(clientsCookie);
     auto rootTree = x_.reply<xcb_query_tree_reply_t>(rootTreeCookie);
     RootInfo rootInfo = collectMonitors(x_, monitorRequest);
     CoordinateSpaces spaces(rootInfo.monitors.front().second);
@@ -163,8 +165,11 @@ std::vector<WindowInfo> X11WindowAccess::windowList()
         xcb_get_property_cookie_t type, state, pid, wmClass, machine;
     };
     // _NET_CLIENT_LIST_STACKING is bottom to top; the list is front to back.
+    // A window manager that publishes no stacking list (or only once
+    // something is restacked) still has its clients in the plain list, in
+    // mapping order, which the server's stacking below puts right.
     std::vector<Request> requests;
-    auto ids = stacking.cardinals();
+    auto ids = stacking.exists() ? stacking.cardinals() : clients.cardinals();
     for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
         xcb_window_t w = *it;
         requests.push_back(Request{
