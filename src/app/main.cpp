@@ -143,13 +143,20 @@ int main(int argc, char** argv)
     // Events may wait in the connection's queue without waking poll (they
     // were read while a request waited for its reply), so every turn drains.
     bool connectionLost = false;
+    // For anyone checking what a press costs a remote user: the blocking
+    // exchanges with the server that each hot key caused.
+    const char* countRoundTrips = std::getenv("TILEWISE_COUNT_ROUND_TRIPS");
+    const bool counting = countRoundTrips && *countRoundTrips;
     auto drain = [&] {
         while (std::optional<XEvent> event = x->nextEvent()) {
             if (xkbLayout)
                 xkbLayout->handleEvent(**event);
             if (xkbModifiers)
                 xkbModifiers->handleEvent(**event);
-            hotKeys.handleEvent(**event);
+            const std::uint64_t before = x->roundTrips();
+            const bool press = ((**event).response_type & 0x7f) == XCB_KEY_PRESS;
+            if (hotKeys.handleEvent(**event) && press && counting)
+                std::cerr << "tilewise: hot key: " << x->roundTrips() - before << " round trips\n";
             activeWindow.handleEvent(**event);
         }
         // A keyboard change comes as several notifications: the keymap is
