@@ -95,6 +95,9 @@ int main(int argc, char** argv)
     PollRunLoop loop;
     loop.quitOnSignals({SIGINT, SIGTERM});
     X11WindowAccess windows(*x);
+    // What the engine reads is kept current from events; only the monitors
+    // are read again, once per turn of the loop.
+    windows.followEvents();
     // The keymap and modifier state come from XKB; a server without it
     // still gets hot keys, with key text as on a US keyboard and no Fn tap.
     std::unique_ptr<X11KeyboardLayout> xkbLayout = X11KeyboardLayout::create(*x, &error);
@@ -148,22 +151,28 @@ int main(int argc, char** argv)
     const char* countRoundTrips = std::getenv("TILEWISE_COUNT_ROUND_TRIPS");
     const bool counting = countRoundTrips && *countRoundTrips;
     auto drain = [&] {
-        while (std::optional<XEvent> event = x->nextEvent()) {
+        windows.newOperation();
+        // Reading the keymap and grabbing again wait for replies, during
+        // which more events may come in without waking poll: go on until
+        // none is left.
+        do {
+            while (std::optional<XEvent> event = x->nextEvent()) {
+                if (xkbLayout)
+                    xkbLayout->handleEvent(**event);
+                if (xkbModifiers)
+                    xkbModifiers->handleEvent(**event);
+                const std::uint64_t before = x->roundTrips();
+                const bool press = ((**event).response_type & 0x7f) == XCB_KEY_PRESS;
+                if (hotKeys.handleEvent(**event) && press && counting)
+                    std::cerr << "tilewise: hot key: " << x->roundTrips() - before << " round trips\n";
+                activeWindow.handleEvent(**event);
+            }
+            // A keyboard change comes as several notifications: the keymap is
+            // read once they are all in, then the grabs made again for it.
             if (xkbLayout)
-                xkbLayout->handleEvent(**event);
-            if (xkbModifiers)
-                xkbModifiers->handleEvent(**event);
-            const std::uint64_t before = x->roundTrips();
-            const bool press = ((**event).response_type & 0x7f) == XCB_KEY_PRESS;
-            if (hotKeys.handleEvent(**event) && press && counting)
-                std::cerr << "tilewise: hot key: " << x->roundTrips() - before << " round trips\n";
-            activeWindow.handleEvent(**event);
-        }
-        // A keyboard change comes as several notifications: the keymap is
-        // read once they are all in, then the grabs made again for it.
-        if (xkbLayout)
-            xkbLayout->refresh();
-        hotKeys.applyPendingKeyboardChange();
+                xkbLayout->refresh();
+            hotKeys.applyPendingKeyboardChange();
+        } while (x->ok() && x->hasPendingEvents());
         // Both the descriptor and the turn hook come here: say it once.
         if (!x->ok() && !connectionLost) {
             connectionLost = true;

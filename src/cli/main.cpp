@@ -40,11 +40,15 @@ int main(int argc, char** argv)
             error = why.empty() ? "cannot open display '" + std::string(display) + "'" : why;
             return int(ctlNoDisplay);
         }
-        if (!connection->windowManagerRunning()) {
+        access = std::make_unique<X11WindowAccess>(*connection);
+        // One command is one operation: what is read once is kept current
+        // by the events of its own writes.
+        access->followEvents();
+        // Read with everything else the command needs, in the same batches.
+        if (!access->isProcessTrusted()) {
             error = "no EWMH window manager is running on display '" + std::string(display) + "'";
             return int(ctlNoDisplay);
         }
-        access = std::make_unique<X11WindowAccess>(*connection);
         platform.access = access.get();
         if (!platform.wantsKeys)
             return int(ctlOk);

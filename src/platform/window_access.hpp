@@ -83,8 +83,9 @@ public:
     // On-screen windows, front to back.
     virtual std::vector<WindowInfo> windowList() = 0;
     // The first window-list record, front to back, with the element's process
-    // id and exactly its frame; none when no record matches.
-    std::optional<WindowId> windowId(const WindowElement& w);
+    // id and exactly its frame; none when no record matches. A platform whose
+    // handles carry the window's id may answer without the list.
+    virtual std::optional<WindowId> windowId(const WindowElement& w);
 
     // The platform's order; the first is the screen with the menu bar / panel.
     virtual std::vector<Screen> screens() = 0;

@@ -103,8 +103,11 @@ constexpr ExpectedError kWindowMayHaveVanished[] = {
     {XCB_CONFIGURE_WINDOW, XCB_WINDOW},         // writes
 };
 
-bool isExpected(const xcb_generic_error_t& e)
+bool isExpected(const xcb_generic_error_t& e, std::uint8_t randrMajorOpcode)
 {
+    // A server whose RandR predates monitors.
+    if (randrMajorOpcode && e.major_code == randrMajorOpcode && e.minor_code == XCB_RANDR_GET_MONITORS)
+        return true;
     return std::any_of(
         std::begin(kWindowMayHaveVanished), std::end(kWindowMayHaveVanished),
         [&](const ExpectedError& x) { return x.request == e.major_code && x.error == e.error_code; });
@@ -133,11 +136,9 @@ std::unique_ptr<X11Connection> X11Connection::open(const char* displayName, std:
         return fail("the display has no screen " + std::to_string(c->screenNumber_));
     c->screen_ = it.data;
 
+    // One round trip for all of it: the atoms and the extension's presence.
+    xcb_prefetch_extension_data(c->conn_, &xcb_randr_id);
     xcb_intern_atom_cookie_t* ewmhCookies = xcb_ewmh_init_atoms(c->conn_, &c->ewmh_);
-    if (!xcb_ewmh_init_atoms_replies(&c->ewmh_, ewmhCookies, nullptr))
-        return fail("cannot intern the EWMH atoms");
-    c->ewmhReady_ = true;
-
     const char* names[] = {"_GTK_FRAME_EXTENTS", "_GTK_APPLICATION_ID", "_KDE_NET_WM_DESKTOP_FILE",
                            "_BAMF_DESKTOP_FILE", "WM_STATE"};
     xcb_atom_t* targets[] = {&c->atoms_.gtkFrameExtents, &c->atoms_.gtkApplicationId,
@@ -145,18 +146,28 @@ std::unique_ptr<X11Connection> X11Connection::open(const char* displayName, std:
     xcb_intern_atom_cookie_t cookies[std::size(names)];
     for (std::size_t i = 0; i < std::size(names); ++i)
         cookies[i] = xcb_intern_atom(c->conn_, 0, std::uint16_t(std::strlen(names[i])), names[i]);
+    bool interned = true;
     for (std::size_t i = 0; i < std::size(names); ++i) {
         auto r = c->reply<xcb_intern_atom_reply_t>(cookies[i]);
-        if (!r)
-            return fail(std::string("cannot intern ") + names[i]);
-        *targets[i] = r->atom;
+        interned = interned && r;
+        if (r)
+            *targets[i] = r->atom;
     }
+    // Collected after the others, so that its wait is theirs too.
+    if (!xcb_ewmh_init_atoms_replies(&c->ewmh_, ewmhCookies, nullptr))
+        return fail("cannot intern the EWMH atoms");
+    c->ewmhReady_ = true;
+    if (!interned)
+        return fail("cannot intern the frame extents and application atoms");
 
     const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c->conn_, &xcb_randr_id);
     if (randr && randr->present) {
         c->randrMajorOpcode_ = randr->major_opcode;
-        auto v = c->reply<xcb_randr_query_version_reply_t>(xcb_randr_query_version(c->conn_, 1, 5));
-        c->hasMonitors_ = v && (v->major_version > 1 || (v->major_version == 1 && v->minor_version >= 5));
+        // Monitors are asked for with the first reads, without waiting for
+        // the version here: a server older than 1.5 answers that request
+        // with an error, which then means no monitors.
+        xcb_discard_reply(c->conn_, xcb_randr_query_version(c->conn_, 1, 5).sequence);
+        c->hasMonitors_ = true;
     }
     return c;
 }
@@ -235,7 +246,7 @@ void X11Connection::sync()
 
 void X11Connection::handleError(const xcb_generic_error_t& error)
 {
-    if (isExpected(error))
+    if (isExpected(error, randrMajorOpcode_))
         return;
     std::string request;
     if (const char* core = coreRequestName(error.major_code))
@@ -262,6 +273,8 @@ XEvent X11Connection::pollConnection()
         // What was selected on a window dies with it.
         if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY)
             selected_.erase(reinterpret_cast<const xcb_destroy_notify_event_t*>(event.get())->window);
+        for (const auto& [token, observer] : observers_)
+            observer(*event);
         return event;
     }
     return nullptr;
@@ -288,6 +301,27 @@ std::optional<XEvent> X11Connection::nextEvent()
     return std::nullopt;
 }
 
+bool X11Connection::hasPendingEvents()
+{
+    if (!queue_.empty())
+        return true;
+    while (xcb_generic_event_t* raw = xcb_poll_for_queued_event(conn_)) {
+        XEvent event(raw);
+        if (event->response_type == 0) {
+            handleError(*reinterpret_cast<const xcb_generic_error_t*>(event.get()));
+            continue;
+        }
+        for (const auto& [token, observer] : observers_)
+            observer(*event);
+        if (!isInternal(*event)) {
+            queue_.push_back(std::move(event));
+            ++queuedTotal_;
+            return true;
+        }
+    }
+    return false;
+}
+
 std::uint64_t X11Connection::eventMark()
 {
     // Events the server has already sent belong before the mark.
@@ -311,9 +345,10 @@ bool X11Connection::waitForEvent(const std::function<bool(const xcb_generic_even
                 return true;
         }
     }
-    ++roundTrips_;
     flush();
     const Clock::time_point deadline = Clock::now() + timeout;
+    // What the server has sent already costs no wait.
+    bool waited = false;
     for (;;) {
         while (XEvent e = pollConnection()) {
             bool matched = match(*e);
@@ -329,10 +364,25 @@ bool X11Connection::waitForEvent(const std::function<bool(const xcb_generic_even
         auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             return false;
+        if (!waited) {
+            ++roundTrips_;
+            waited = true;
+        }
         pollfd p{fd(), POLLIN, 0};
         if (::poll(&p, 1, int(left.count())) < 0 && errno != EINTR)
             return false;
     }
+}
+
+int X11Connection::addEventObserver(std::function<void(const xcb_generic_event_t&)> observer)
+{
+    observers_.emplace_back(nextObserver_, std::move(observer));
+    return nextObserver_++;
+}
+
+void X11Connection::removeEventObserver(int token)
+{
+    std::erase_if(observers_, [token](const auto& entry) { return entry.first == token; });
 }
 
 void X11Connection::selectInput(xcb_window_t window, std::uint32_t mask)
@@ -344,18 +394,24 @@ void X11Connection::selectInput(xcb_window_t window, std::uint32_t mask)
     xcb_change_window_attributes(conn_, window, XCB_CW_EVENT_MASK, &current);
 }
 
+void X11Connection::prefetchAtomNames(std::span<const xcb_atom_t> atoms)
+{
+    for (xcb_atom_t a : atoms) {
+        if (a != XCB_ATOM_NONE && !atomNames_.contains(a) && !pendingNames_.contains(a))
+            pendingNames_.emplace(a, xcb_get_atom_name(conn_, a));
+    }
+}
+
 std::vector<std::string> X11Connection::atomNames(std::span<const xcb_atom_t> atoms)
 {
-    std::vector<std::pair<xcb_atom_t, xcb_get_atom_name_cookie_t>> pending;
+    prefetchAtomNames(atoms);
     for (xcb_atom_t a : atoms) {
-        bool asked = std::any_of(pending.begin(), pending.end(), [a](const auto& p) { return p.first == a; });
-        if (a != XCB_ATOM_NONE && !atomNames_.contains(a) && !asked)
-            pending.emplace_back(a, xcb_get_atom_name(conn_, a));
-    }
-    for (auto& [atom, cookie] : pending) {
-        if (auto r = reply<xcb_get_atom_name_reply_t>(cookie))
-            atomNames_[atom] =
-                std::string(xcb_get_atom_name_name(r.get()), xcb_get_atom_name_name_length(r.get()));
+        auto pending = pendingNames_.find(a);
+        if (pending == pendingNames_.end())
+            continue;
+        if (auto r = reply<xcb_get_atom_name_reply_t>(pending->second))
+            atomNames_[a] = std::string(xcb_get_atom_name_name(r.get()), xcb_get_atom_name_name_length(r.get()));
+        pendingNames_.erase(pending);
     }
     std::vector<std::string> names;
     names.reserve(atoms.size());

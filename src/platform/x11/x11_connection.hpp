@@ -67,6 +67,7 @@ public:
     xcb_screen_t* screen() const { return screen_; }
     int screenNumber() const { return screenNumber_; }
     xcb_ewmh_connection_t& ewmh() { return ewmh_; }
+    const xcb_ewmh_connection_t& ewmhAtoms() const { return ewmh_; }
     const Atoms& atoms() const { return atoms_; }
     // Whether the server has RandR 1.5 (monitors).
     bool hasMonitors() const { return hasMonitors_; }
@@ -111,6 +112,15 @@ public:
     // drains this after each turn, not only when the fd fires.
     std::optional<XEvent> nextEvent();
     bool hasQueuedEvents() const { return !queue_.empty(); }
+    // Whether an event waits, here or among those xcb read from the socket
+    // while waiting for a reply (which leaves the descriptor quiet).
+    bool hasPendingEvents();
+
+    // Sees every event as it is read from the server, before it is queued
+    // (a cache kept current by events must not wait for the run loop).
+    // Observers must not wait for the server. Returns a token for removal.
+    int addEventObserver(std::function<void(const xcb_generic_event_t&)> observer);
+    void removeEventObserver(int token);
 
     // Marks the present moment in the event stream, for waitForEvent().
     std::uint64_t eventMark();
@@ -150,6 +160,9 @@ public:
     // The names of atoms, from a cache: an atom keeps its name for the life of
     // the server. Unknown atoms are asked for together.
     std::vector<std::string> atomNames(std::span<const xcb_atom_t> atoms);
+    // Asks for the names not known yet, to be collected by atomNames(), so
+    // that they travel with other requests.
+    void prefetchAtomNames(std::span<const xcb_atom_t> atoms);
 
     // Reports an X error unless its request expects it; also for errors
     // that come as events.
@@ -185,8 +198,11 @@ private:
     std::uint64_t queuedTotal_ = 0;
     std::unordered_map<xcb_window_t, std::uint32_t> selected_;
     std::unordered_map<xcb_atom_t, std::string> atomNames_;
+    std::unordered_map<xcb_atom_t, xcb_get_atom_name_cookie_t> pendingNames_;
     xcb_window_t probe_ = XCB_WINDOW_NONE;
     std::function<void(const std::string&)> reporter_;
+    std::vector<std::pair<int, std::function<void(const xcb_generic_event_t&)>>> observers_;
+    int nextObserver_ = 1;
 };
 
 } // namespace tilewise

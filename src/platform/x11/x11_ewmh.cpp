@@ -77,9 +77,10 @@ void requestMoveResize(X11Connection& x, xcb_window_t window, Point frameCorner,
                    reinterpret_cast<const char*>(&msg));
 }
 
-void requestStateRemoval(X11Connection& x, xcb_window_t window, xcb_atom_t first, xcb_atom_t second)
+void requestStateChange(X11Connection& x, xcb_window_t window, bool add, xcb_atom_t first, xcb_atom_t second)
 {
-    xcb_ewmh_request_change_wm_state(&x.ewmh(), x.screenNumber(), window, XCB_EWMH_WM_STATE_REMOVE, first,
+    xcb_ewmh_request_change_wm_state(&x.ewmh(), x.screenNumber(), window,
+                                     add ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE, first,
                                      second, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
 }
 

@@ -15,7 +15,7 @@ namespace tilewise {
 // the client, and the window would grow by its title bar at each move.
 void requestMoveResize(X11Connection& x, xcb_window_t window, Point frameCorner, Size clientSize);
 
-// _NET_WM_STATE removal of one or two states (`second` may be none).
-void requestStateRemoval(X11Connection& x, xcb_window_t window, xcb_atom_t first, xcb_atom_t second);
+// _NET_WM_STATE removal or addition of one or two states (`second` may be none).
+void requestStateChange(X11Connection& x, xcb_window_t window, bool add, xcb_atom_t first, xcb_atom_t second);
 
 } // namespace tilewise

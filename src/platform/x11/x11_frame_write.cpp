@@ -46,17 +46,14 @@ struct X11FrameWriter::ClientState {
 
 std::optional<X11FrameWriter::ClientState> X11FrameWriter::readClient(xcb_window_t window)
 {
-    GeometryRequest g = requestGeometry(x_, window);
-    auto stateCookie = x_.requestProperty(window, x_.ewmh()._NET_WM_STATE, 32);
-    auto hintsCookie = xcb_icccm_get_wm_normal_hints(x_.xcb(), window);
-    std::optional<ClientGeometry> geometry = collectGeometry(x_, g);
-    XProperty state = x_.property(stateCookie);
-    XProperty hints = x_.property(hintsCookie);
-    if (!geometry)
+    const X11View::Window* w = view_.window(window);
+    if (!w)
         return std::nullopt;
     ClientState s;
-    s.geometry = *geometry;
-    s.state.assign(state.cardinals().begin(), state.cardinals().end());
+    s.geometry = w->geometry(x_);
+    auto state = w->property(x_.ewmh()._NET_WM_STATE).cardinals();
+    s.state.assign(state.begin(), state.end());
+    const XProperty& hints = w->property(XCB_ATOM_WM_NORMAL_HINTS);
     xcb_size_hints_t sizeHints{};
     if (hints.raw() && xcb_icccm_get_wm_size_hints_from_reply(&sizeHints, hints.raw())) {
         if (sizeHints.flags & XCB_ICCCM_SIZE_HINT_P_WIN_GRAVITY)
@@ -67,17 +64,54 @@ std::optional<X11FrameWriter::ClientState> X11FrameWriter::readClient(xcb_window
     return s;
 }
 
-bool X11FrameWriter::leaveMaximizedOrFullscreen(xcb_window_t window, const ClientState& state)
+X11FrameWriter::HeldStates X11FrameWriter::heldStates(const ClientState& state)
 {
     xcb_ewmh_connection_t& e = x_.ewmh();
-    bool maximized = contains(state.state, e._NET_WM_STATE_MAXIMIZED_VERT) ||
+    HeldStates held;
+    held.maximized = contains(state.state, e._NET_WM_STATE_MAXIMIZED_VERT) ||
                      contains(state.state, e._NET_WM_STATE_MAXIMIZED_HORZ);
-    bool fullscreen = contains(state.state, e._NET_WM_STATE_FULLSCREEN);
-    if (maximized)
-        requestStateRemoval(x_, window, e._NET_WM_STATE_MAXIMIZED_VERT, e._NET_WM_STATE_MAXIMIZED_HORZ);
-    if (fullscreen)
-        requestStateRemoval(x_, window, e._NET_WM_STATE_FULLSCREEN, XCB_ATOM_NONE);
-    return maximized || fullscreen;
+    held.fullscreen = contains(state.state, e._NET_WM_STATE_FULLSCREEN);
+    return held;
+}
+
+void X11FrameWriter::changeStates(xcb_window_t window, const ClientState& state, bool add)
+{
+    xcb_ewmh_connection_t& e = x_.ewmh();
+    // Each direction of maximization as the window held it.
+    xcb_atom_t vert = contains(state.state, e._NET_WM_STATE_MAXIMIZED_VERT) ? e._NET_WM_STATE_MAXIMIZED_VERT : 0;
+    xcb_atom_t horz = contains(state.state, e._NET_WM_STATE_MAXIMIZED_HORZ) ? e._NET_WM_STATE_MAXIMIZED_HORZ : 0;
+    if (vert || horz)
+        requestStateChange(x_, window, add, vert ? vert : horz, vert ? horz : xcb_atom_t(XCB_ATOM_NONE));
+    if (contains(state.state, e._NET_WM_STATE_FULLSCREEN))
+        requestStateChange(x_, window, add, e._NET_WM_STATE_FULLSCREEN, XCB_ATOM_NONE);
+}
+
+bool X11FrameWriter::leaveHeldStates(xcb_window_t window, const ClientState& state, bool canProbe,
+                                     xcb_window_t wmCheck)
+{
+    if (!heldStates(state).any())
+        return false;
+    // A client that draws its own shadows takes them off while it fills the
+    // screen and puts them back once it no longer does, a moment after the
+    // window manager's answer: the frame is computed with the new ones.
+    const XProperty& shadows = view_.window(window)->property(x_.atoms().gtkFrameExtents);
+    const bool shadowsToCome = shadows.exists() && FrameExtents::fromProperty(shadows.cardinals()) == FrameExtents{};
+    const std::uint64_t mark = x_.eventMark();
+    changeStates(window, state, false);
+    const Rect held = state.geometry.client;
+    waitForWindowManager(window, wmCheck, canProbe, mark, [&held](const Rect& now) { return now.size != held.size; });
+    if (shadowsToCome) {
+        const xcb_atom_t atom = x_.atoms().gtkFrameExtents;
+        x_.waitForEvent(
+            [window, atom](const xcb_generic_event_t& ev) {
+                if ((ev.response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+                    return false;
+                auto& p = reinterpret_cast<const xcb_property_notify_event_t&>(ev);
+                return p.window == window && p.atom == atom;
+            },
+            std::min(timeout_, kConfigureNotifyWait), mark);
+    }
+    return true;
 }
 
 void X11FrameWriter::waitForWindowManager(xcb_window_t window, xcb_window_t wmCheck, bool canProbe,
@@ -127,8 +161,16 @@ std::optional<Size> X11FrameWriter::waitForConfigured(xcb_window_t window, xcb_w
         applied = now.size;
         return true;
     };
+    bool shown = false;
     x_.waitForEvent(
         [&](const xcb_generic_event_t& ev) {
+            // Where the events show the window exactly where it was sent,
+            // the window manager is done, whatever it sends or not after.
+            if (const X11View::Window* w = view_.known(window); w && w->client == sent) {
+                applied = sent.size;
+                shown = true;
+                return true;
+            }
             if (ev.response_type != XCB_CONFIGURE_NOTIFY)
                 return isSynthetic(ev);
             auto& c = reinterpret_cast<const xcb_configure_notify_event_t&>(ev);
@@ -144,7 +186,7 @@ std::optional<Size> X11FrameWriter::waitForConfigured(xcb_window_t window, xcb_w
             return realEnds;
         },
         timeout, mark);
-    if (resized && known == sendsSynthetic_.end()) {
+    if (resized && !shown && known == sendsSynthetic_.end()) {
         // Learned once: one that sends it does so right after.
         sendsSynthetic_[wmCheck] = x_.waitForEvent(isSynthetic, std::min(timeout, kProbeDetectionWait), mark);
     }
@@ -158,38 +200,68 @@ void X11FrameWriter::write(xcb_window_t window, std::optional<Point> position, s
         (size && !(std::isfinite(size->width) && std::isfinite(size->height))))
         return;
 
-    // Selected before any request, so that no configure notification of
-    // ours can slip by unseen.
-    x_.selectInput(window, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
-    // One round trip for all of it: the window's state is read with these.
-    MonitorRequest monitorRequest = requestMonitors(x_);
-    auto supportedCookie = x_.requestProperty(x_.root(), x_.ewmh()._NET_SUPPORTED, 4096);
-    auto checkCookie = x_.requestProperty(x_.root(), x_.ewmh()._NET_SUPPORTING_WM_CHECK, 1);
+    view_.beginRead();
     std::optional<ClientState> state = readClient(window);
-    RootInfo rootInfo = collectMonitors(x_, monitorRequest);
-    XProperty supportedProperty = x_.property(supportedCookie);
-    XProperty check = x_.property(checkCookie);
     if (!state)
         return; // gone
-    // Read at each write: the window manager may have been replaced.
-    auto supported = supportedProperty.cardinals();
-    const bool canMoveResize = contains(supported, x_.ewmh()._NET_MOVERESIZE_WINDOW);
-    const bool canProbe = contains(supported, x_.ewmh()._NET_REQUEST_FRAME_EXTENTS);
-    const xcb_window_t wmCheck =
-        check.cardinals().empty() ? xcb_window_t(XCB_WINDOW_NONE) : check.cardinals()[0];
-    CoordinateSpaces spaces = rootInfo.spaces();
+    const X11View::Root& root = view_.root();
+    // Read with the root: the window manager may have been replaced.
+    const bool canMoveResize = contains(root.supported, x_.ewmh()._NET_MOVERESIZE_WINDOW);
+    const bool canProbe = contains(root.supported, x_.ewmh()._NET_REQUEST_FRAME_EXTENTS);
+    const xcb_window_t wmCheck = root.wmCheck;
+    const CoordinateSpaces spaces = root.monitors.spaces();
+    std::vector<Rect> monitors;
+    for (const auto& m : root.monitors.monitors)
+        monitors.push_back(m.second);
 
-    if (leaveMaximizedOrFullscreen(window, *state)) {
-        const Rect maximized = state->geometry.client;
-        waitForWindowManager(window, wmCheck, canProbe, x_.eventMark(),
-                             [&maximized](const Rect& now) { return now.size != maximized.size; });
+    // A frame placed on another monitor for a window held maximized or full
+    // screen takes the state along; writing that frame again changes nothing
+    // while the state holds (the engine may check its work a turn later).
+    const HeldStates held = heldStates(*state);
+    auto carried = carriedAcross_.find(window);
+    if (carried != carriedAcross_.end()) {
+        const bool same = position && size && carried->second == Rect(*position, *size);
+        if (same && held.any())
+            return;
+        carriedAcross_.erase(carried);
+    }
+    bool carry = false;
+    if (held.any() && position && size) {
+        const Rect targetRoot = spaces.windowToRoot(Rect(*position, *size));
+        const auto from = monitorHoldingMost(monitors, state->geometry.outer());
+        const auto to = monitorHoldingMost(monitors, targetRoot);
+        carry = from && to && *from != *to;
+    }
+    const ClientState before = *state;
+    // What is not given stays as the user sees it, not as the window comes
+    // back from the state.
+    if (held.any()) {
+        const Rect shown = spaces.rootToWindow(before.geometry.outer());
+        position = position.value_or(shown.origin);
+        size = size.value_or(shown.size);
+    }
+    if (leaveHeldStates(window, *state, canProbe, wmCheck)) {
         // Leaving the state restores the old frame and may bring the borders back.
+        view_.beginRead();
         state = readClient(window);
         if (!state)
             return;
     }
 
-    const ClientGeometry& g = state->geometry;
+    configure(window, *state, position, size, canMoveResize, canProbe, wmCheck, spaces);
+    if (carry) {
+        const std::uint64_t mark = x_.eventMark();
+        changeStates(window, before, true);
+        waitForWindowManager(window, wmCheck, canProbe, mark, [](const Rect&) { return true; });
+        carriedAcross_[window] = Rect(*position, *size);
+    }
+}
+
+void X11FrameWriter::configure(xcb_window_t window, const ClientState& state, std::optional<Point> position,
+                               std::optional<Size> size, bool canMoveResize, bool canProbe,
+                               xcb_window_t wmCheck, const CoordinateSpaces& spaces)
+{
+    const ClientGeometry& g = state.geometry;
     Rect target = g.client;
     if (position) {
         Rect outer = g.outer();
@@ -216,7 +288,7 @@ void X11FrameWriter::write(xcb_window_t window, std::optional<Point> position, s
         std::uint32_t values[4];
         int n = 0;
         if (position) {
-            Point p = configureRequestPosition(sent, g.wm, state->gravity);
+            Point p = configureRequestPosition(sent, g.wm, state.gravity);
             mask |= XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y;
             values[n++] = std::uint32_t(coord(p.x));
             values[n++] = std::uint32_t(coord(p.y));
@@ -241,10 +313,10 @@ void X11FrameWriter::write(xcb_window_t window, std::optional<Point> position, s
     std::optional<Size> applied = waitForConfigured(window, wmCheck, g.client, sent, mark, timeout_);
     // A client below its minimum, let through by the window manager, may
     // correct its size itself; the read that follows should see that.
-    if (applied && state->minimum &&
-        (applied->width < state->minimum->width || applied->height < state->minimum->height)) {
+    if (applied && state.minimum &&
+        (applied->width < state.minimum->width || applied->height < state.minimum->height)) {
         Rect now(sent.origin, *applied);
-        waitForConfigured(window, wmCheck, now, Rect(sent.origin, *state->minimum), x_.eventMark(),
+        waitForConfigured(window, wmCheck, now, Rect(sent.origin, *state.minimum), x_.eventMark(),
                           std::min(timeout_, kConfigureNotifyWait));
     }
 }

@@ -5,6 +5,8 @@
 
 #include "platform/geometry.hpp"
 #include "platform/x11/x11_connection.hpp"
+#include "platform/x11/x11_geometry.hpp"
+#include "platform/x11/x11_view.hpp"
 
 #include <chrono>
 #include <functional>
@@ -15,7 +17,7 @@ namespace tilewise {
 
 class X11FrameWriter {
 public:
-    explicit X11FrameWriter(X11Connection& x) : x_(x) {}
+    X11FrameWriter(X11Connection& x, X11View& view) : x_(x), view_(view) {}
 
     // Moves and/or resizes the client `window` so that its outer frame shows
     // at `position` (window space) with `size`; what is not given stays.
@@ -29,7 +31,21 @@ private:
     struct ClientState;
 
     std::optional<ClientState> readClient(xcb_window_t window);
-    bool leaveMaximizedOrFullscreen(xcb_window_t window, const ClientState& state);
+    struct HeldStates {
+        bool maximized = false;
+        bool fullscreen = false;
+        bool any() const { return maximized || fullscreen; }
+    };
+    HeldStates heldStates(const ClientState& state);
+    // Asks the window manager to remove or add again the maximized and
+    // full-screen states that `state` holds.
+    void changeStates(xcb_window_t window, const ClientState& state, bool add);
+    // Releases those states and waits until the window manager and the
+    // client are done with it; false when none was held.
+    bool leaveHeldStates(xcb_window_t window, const ClientState& state, bool canProbe, xcb_window_t wmCheck);
+    void configure(xcb_window_t window, const ClientState& state, std::optional<Point> position,
+                   std::optional<Size> size, bool canMoveResize, bool canProbe, xcb_window_t wmCheck,
+                   const CoordinateSpaces& spaces);
     // Waits until the window manager has handled what was sent since `mark`.
     // Without a round trip through it, a synthetic configure notification
     // for `window` whose geometry (root position and client size) satisfies
@@ -45,6 +61,7 @@ private:
                                           std::chrono::milliseconds timeout);
 
     X11Connection& x_;
+    X11View& view_;
     std::chrono::milliseconds timeout_{500};
     // Whether the window manager (by its check window) answers a frame
     // extents request for a window it does not manage. Learned at the first
@@ -53,6 +70,9 @@ private:
     // Whether the window manager follows the server's notification of a
     // resize with a synthetic one, learned at the first resize.
     std::unordered_map<xcb_window_t, bool> sendsSynthetic_;
+    // Frames (window space) written to windows whose maximized or
+    // full-screen state was carried to another monitor.
+    std::unordered_map<xcb_window_t, Rect> carriedAcross_;
 };
 
 } // namespace tilewise

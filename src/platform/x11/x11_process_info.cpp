@@ -75,29 +75,13 @@ std::optional<std::string> processNameOf(Pid pid, const XProperty& machine, cons
     return std::nullopt;
 }
 
-std::optional<Pid> readProcessId(X11Connection& x, xcb_window_t window)
+std::optional<std::string> applicationIdOf(const XProperty& gtkId, const XProperty& kdeFile,
+                                           const XProperty& bamfFile, const XProperty& wmClass)
 {
-    auto reply = x.reply<xcb_get_property_reply_t>(x.requestProperty(window, x.ewmh()._NET_WM_PID, 1));
-    if (!reply)
-        return std::nullopt; // the window is gone
-    XProperty pid(std::move(reply));
-    // A live window that does not name its process gets 0, as in the window
-    // list, so that it can still be matched there.
-    return pid.cardinals().empty() ? Pid(0) : Pid(pid.cardinals()[0]);
-}
-
-std::optional<std::string> readApplicationId(X11Connection& x, xcb_window_t window)
-{
-    const X11Connection::Atoms& a = x.atoms();
-    auto gtkCookie = x.requestProperty(window, a.gtkApplicationId, 256);
-    auto kdeCookie = x.requestProperty(window, a.kdeDesktopFile, 256);
-    auto bamfCookie = x.requestProperty(window, a.bamfDesktopFile, 256);
-    auto classCookie = x.requestProperty(window, XCB_ATOM_WM_CLASS, 256);
-    std::string gtk = trimmed(x.property(gtkCookie).text());
-    std::string kde = desktopFileId(x.property(kdeCookie).text());
-    std::string bamf = desktopFileId(x.property(bamfCookie).text());
-    std::string cls = wmClassClass(x.property(classCookie));
-    // The desktop-file id where the window names one, else its class.
+    std::string gtk = trimmed(gtkId.text());
+    std::string kde = desktopFileId(kdeFile.text());
+    std::string bamf = desktopFileId(bamfFile.text());
+    std::string cls = wmClassClass(wmClass);
     for (const std::string* id : {&gtk, &kde, &bamf, &cls}) {
         if (!id->empty())
             return *id;

@@ -10,14 +10,13 @@
 
 namespace tilewise {
 
-// The window's process id; 0 for a live window that names none, none when
-// the window is gone.
-std::optional<Pid> readProcessId(X11Connection& x, xcb_window_t window);
-
 // The executable's name for a local process, else the window's class.
 std::optional<std::string> processNameOf(Pid pid, const XProperty& machine, const XProperty& wmClass);
 
-// The desktop-file id the window names, else its class; none when neither.
-std::optional<std::string> readApplicationId(X11Connection& x, xcb_window_t window);
+// The desktop-file id the window names (by _GTK_APPLICATION_ID,
+// _KDE_NET_WM_DESKTOP_FILE or _BAMF_DESKTOP_FILE), else its class; none when
+// neither.
+std::optional<std::string> applicationIdOf(const XProperty& gtk, const XProperty& kde, const XProperty& bamf,
+                                           const XProperty& wmClass);
 
 } // namespace tilewise

@@ -4,13 +4,14 @@
 
 #include "platform/window_access.hpp"
 #include "platform/x11/x11_connection.hpp"
+#include "platform/x11/x11_view.hpp"
 
 #include <vector>
 
 namespace tilewise {
 
-// The monitors, primary first, each with its visible frame; read at each
-// call, in a fixed number of round trips.
-std::vector<Screen> readScreens(X11Connection& x);
+// The monitors, primary first, each with its visible frame, from what the
+// view holds.
+std::vector<Screen> screensOf(X11Connection& x, X11View& view);
 
 } // namespace tilewise

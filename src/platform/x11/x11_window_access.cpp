@@ -73,22 +73,25 @@ void orderByServerStacking(X11Connection& x, const xcb_query_tree_reply_t& rootT
 
 } // namespace
 
-X11WindowAccess::X11WindowAccess(X11Connection& connection) : x_(connection), writer_(connection)
+X11WindowAccess::X11WindowAccess(X11Connection& connection)
+    : x_(connection), view_(connection), writer_(connection, view_)
 {
+}
+
+std::optional<Rect> X11WindowAccess::outerFrame(xcb_window_t window)
+{
+    const X11View::Window* w = view_.window(window);
+    if (!w)
+        return std::nullopt;
+    const ClientGeometry g = w->geometry(x_);
+    return view_.root().monitors.spaces().rootToWindow(g.outer());
 }
 
 std::optional<Rect> X11WindowAccess::readFrame(const WindowElement& w)
 {
+    view_.beginRead();
     auto window = windowOf(w);
-    if (!window)
-        return std::nullopt;
-    GeometryRequest g = requestGeometry(x_, *window);
-    MonitorRequest m = requestMonitors(x_);
-    std::optional<ClientGeometry> geometry = collectGeometry(x_, g);
-    RootInfo info = collectMonitors(x_, m);
-    if (!geometry)
-        return std::nullopt;
-    return CoordinateSpaces(info.monitors.front().second).rootToWindow(geometry->outer());
+    return window ? outerFrame(*window) : std::nullopt;
 }
 
 Point X11WindowAccess::position(const WindowElement& w)
@@ -111,35 +114,55 @@ Rect X11WindowAccess::frame(const WindowElement& w)
 
 std::optional<Pid> X11WindowAccess::processId(const WindowElement& w)
 {
+    view_.beginRead();
     auto window = windowOf(w);
-    return window ? readProcessId(x_, *window) : std::nullopt;
+    const X11View::Window* v = window ? view_.window(*window) : nullptr;
+    if (!v)
+        return std::nullopt; // gone
+    // A live window that does not name its process gets 0, as in the window
+    // list, so that it can still be matched there.
+    auto pid = v->property(x_.ewmh()._NET_WM_PID).cardinals();
+    return pid.empty() ? Pid(0) : Pid(pid[0]);
+}
+
+std::optional<WindowId> X11WindowAccess::windowId(const WindowElement& w)
+{
+    // Handles are the clients' own ids: the window list holds a window
+    // under its id where it holds it at all.
+    view_.beginRead();
+    auto window = windowOf(w);
+    if (!window)
+        return std::nullopt;
+    const X11View::Root& root = view_.root();
+    const X11View::Window* v = view_.window(*window);
+    if (!v || !v->viewable || !contains(root.clients, *window))
+        return std::nullopt;
+    auto type = v->property(x_.ewmh()._NET_WM_WINDOW_TYPE).cardinals();
+    if (contains(type, x_.ewmh()._NET_WM_WINDOW_TYPE_DOCK) || contains(type, x_.ewmh()._NET_WM_WINDOW_TYPE_DESKTOP))
+        return std::nullopt;
+    return WindowId(*window);
 }
 
 std::optional<xcb_window_t> X11WindowAccess::activeClient()
 {
-    auto activeCookie = x_.requestProperty(x_.root(), x_.ewmh()._NET_ACTIVE_WINDOW, 1);
-    auto clientsCookie = x_.requestProperty(x_.root(), x_.ewmh()._NET_CLIENT_LIST, UINT32_MAX / 4);
-    XProperty active = x_.property(activeCookie);
-    XProperty clients = x_.property(clientsCookie);
-    if (active.cardinals().empty() || active.cardinals()[0] == XCB_WINDOW_NONE)
-        return std::nullopt;
-    xcb_window_t window = active.cardinals()[0];
+    const X11View::Root& root = view_.root();
     // A stale value, or a window the window manager does not manage, is no focus.
-    if (!contains(clients.cardinals(), window))
+    if (root.active == XCB_WINDOW_NONE || !contains(root.clients, root.active))
         return std::nullopt;
-    return window;
+    return root.active;
 }
 
 std::optional<WindowElement> X11WindowAccess::focusedWindow()
 {
+    view_.beginRead();
     std::optional<xcb_window_t> window = activeClient();
-    if (!window)
+    const X11View::Window* v = window ? view_.window(*window) : nullptr;
+    if (!v)
         return std::nullopt;
-    XProperty type = x_.property(x_.requestProperty(*window, x_.ewmh()._NET_WM_WINDOW_TYPE, 32));
+    auto type = v->property(x_.ewmh()._NET_WM_WINDOW_TYPE).cardinals();
     // The desktop and the panels take focus on some window managers; they are
     // not windows the user lays out.
-    if (contains(type.cardinals(), x_.ewmh()._NET_WM_WINDOW_TYPE_DESKTOP) ||
-        contains(type.cardinals(), x_.ewmh()._NET_WM_WINDOW_TYPE_DOCK))
+    if (contains(type, x_.ewmh()._NET_WM_WINDOW_TYPE_DESKTOP) || contains(type, x_.ewmh()._NET_WM_WINDOW_TYPE_DOCK))
         return std::nullopt;
     return WindowElement{*window};
 }
@@ -218,16 +241,18 @@ std::vector<WindowInfo> X11WindowAccess::windowList()
 
 std::vector<Screen> X11WindowAccess::screens()
 {
-    return readScreens(x_);
+    view_.beginRead();
+    return screensOf(x_, view_);
 }
 
 std::optional<Screen> X11WindowAccess::mainScreen()
 {
-    std::vector<Screen> all = screens();
+    view_.beginRead();
+    std::vector<Screen> all = screensOf(x_, view_);
     if (all.empty())
         return std::nullopt;
-    std::optional<WindowElement> focused = focusedWindow();
-    std::optional<Rect> frame = focused ? readFrame(*focused) : std::nullopt;
+    std::optional<xcb_window_t> focused = activeClient();
+    std::optional<Rect> frame = focused ? outerFrame(*focused) : std::nullopt;
     if (!frame)
         return all.front();
     double maxY = all.front().frame.maxY();
@@ -240,42 +265,54 @@ std::optional<Screen> X11WindowAccess::mainScreen()
 
 Point X11WindowAccess::mouseLocation()
 {
+    view_.beginRead();
     auto pointerCookie = xcb_query_pointer(x_.xcb(), x_.root());
-    MonitorRequest m = requestMonitors(x_);
+    const CoordinateSpaces spaces = view_.root().monitors.spaces();
     auto pointer = x_.reply<xcb_query_pointer_reply_t>(pointerCookie);
-    RootInfo info = collectMonitors(x_, m);
     if (!pointer)
         return Point{};
-    return CoordinateSpaces(info.monitors.front().second)
-        .rootToScreen(Point{double(pointer->root_x), double(pointer->root_y)});
+    return spaces.rootToScreen(Point{double(pointer->root_x), double(pointer->root_y)});
 }
 
 bool X11WindowAccess::isProcessTrusted()
 {
-    return x_.ok() && x_.windowManagerRunning();
+    if (!x_.ok())
+        return false;
+    view_.beginRead();
+    // A stale check property from a window manager that died names a
+    // window that is gone or no longer points to itself.
+    const xcb_window_t check = view_.root().wmCheck;
+    const X11View::Window* w = view_.window(check);
+    auto self = w ? w->property(x_.ewmh()._NET_SUPPORTING_WM_CHECK).cardinals() : std::span<const std::uint32_t>();
+    return !self.empty() && self[0] == check;
 }
 
 std::optional<std::string> X11WindowAccess::frontmostBundleIdentifier()
 {
+    view_.beginRead();
     std::optional<xcb_window_t> window = activeClient();
-    return window ? readApplicationId(x_, *window) : std::nullopt;
+    const X11View::Window* v = window ? view_.window(*window) : nullptr;
+    if (!v)
+        return std::nullopt;
+    const X11Connection::Atoms& a = x_.atoms();
+    return applicationIdOf(v->property(a.gtkApplicationId), v->property(a.kdeDesktopFile),
+                           v->property(a.bamfDesktopFile), v->property(XCB_ATOM_WM_CLASS));
 }
 
 SizeLimits X11WindowAccess::sizeLimits(const WindowElement& w)
 {
+    view_.beginRead();
     auto window = windowOf(w);
-    if (!window)
+    const X11View::Window* v = window ? view_.window(*window) : nullptr;
+    if (!v)
         return {};
-    GeometryRequest g = requestGeometry(x_, *window);
-    auto hintsCookie = xcb_icccm_get_wm_normal_hints(x_.xcb(), *window);
-    std::optional<ClientGeometry> geometry = collectGeometry(x_, g);
-    XProperty hints = x_.property(hintsCookie);
+    const XProperty& hints = v->property(XCB_ATOM_WM_NORMAL_HINTS);
     xcb_size_hints_t h{};
-    if (!geometry || !hints.raw() || !xcb_icccm_get_wm_size_hints_from_reply(&h, hints.raw()))
+    if (!hints.raw() || !xcb_icccm_get_wm_size_hints_from_reply(&h, hints.raw()))
         return {};
     // The hints are about the client inside its X border; the frame adds
     // the border and the decorations and takes off client-side shadows.
-    const ClientGeometry& c = *geometry;
+    const ClientGeometry c = v->geometry(x_);
     auto outer = [&c](std::int32_t width, std::int32_t height) {
         Rect client(0, 0, width + 2 * c.border, height + 2 * c.border);
         return outerFrameFromClient(client, c.wm, c.gtk).size;

@@ -2,12 +2,14 @@
 //
 // Frames are outer frames as the user sees them (decorations included, the
 // shadows of client-side-decorated windows excluded); handles and window ids
-// are client window ids; screens are RandR monitors, read at each use.
+// are client window ids; screens are RandR monitors, read once per operation.
+// What is read comes from an X11View; see there for when it is read again.
 #pragma once
 
 #include "platform/window_access.hpp"
 #include "platform/x11/x11_connection.hpp"
 #include "platform/x11/x11_frame_write.hpp"
+#include "platform/x11/x11_view.hpp"
 
 #include <chrono>
 
@@ -31,6 +33,8 @@ public:
     // From WM_NORMAL_HINTS, in one read.
     SizeLimits sizeLimits(const WindowElement& w) override;
     std::optional<Pid> processId(const WindowElement& w) override;
+    // The client's own id, where the window list holds it.
+    std::optional<WindowId> windowId(const WindowElement& w) override;
     std::vector<WindowInfo> windowList() override;
     std::vector<Screen> screens() override;
     std::optional<Screen> mainScreen() override;
@@ -40,6 +44,12 @@ public:
 
     // The outer frame in window space; none when the window is gone.
     std::optional<Rect> readFrame(const WindowElement& w);
+
+    // Keep what is read current from events instead of reading it again at
+    // each call; see X11View.
+    void followEvents() { view_.setFollowing(true); }
+    // The monitors are read again at the next use.
+    void newOperation() { view_.newOperation(); }
 
     // How long a write waits for the window manager to apply it.
     void setWriteTimeout(std::chrono::milliseconds t) { writer_.setTimeout(t); }
@@ -52,8 +62,10 @@ protected:
 
 private:
     std::optional<xcb_window_t> activeClient();
+    std::optional<Rect> outerFrame(xcb_window_t window);
 
     X11Connection& x_;
+    X11View view_;
     X11FrameWriter writer_;
 };
 
