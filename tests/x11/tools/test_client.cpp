@@ -3,9 +3,10 @@
 // their ids, and lives until its standard input closes or it is killed.
 //
 //   tilewise-testclient [--dock top:H[:X0:X1]] [--window X,Y,W,H] [--min W,H]
-//                       [--min-outer W,H] [--title T] [--class C] [--keys] ...
+//                       [--min-outer W,H] [--max W,H] [--title T] [--class C] [--keys] ...
 //
-// --min, --min-outer, --title and --class apply to the window before them.
+// --min, --min-outer, --max, --title and --class apply to the window before
+// them; --max equal to --min makes a window of fixed size.
 // --keys prints "key KEYCODE STATE" for every key press that reaches one of
 // the windows, so that a test can see which keys were not taken on the way.
 // --min-outer sets the minimum so that the outer frame (decorations
@@ -39,6 +40,7 @@ struct Spec {
     int x = 100, y = 100, w = 400, h = 300;
     int minW = 0, minH = 0;
     int minOuterW = 0, minOuterH = 0;
+    int maxW = 0, maxH = 0;
     std::string title = "tilewise test window";
     std::string klass = "TilewiseTest";
     xcb_window_t id = 0;
@@ -80,6 +82,8 @@ void setMinSize(const Spec& s, int w, int h)
     xcb_icccm_size_hints_set_size(&hints, 1, s.w, s.h);
     if (w > 0 || h > 0)
         xcb_icccm_size_hints_set_min_size(&hints, w, h);
+    if (s.maxW > 0 && s.maxH > 0)
+        xcb_icccm_size_hints_set_max_size(&hints, s.maxW, s.maxH);
     xcb_icccm_set_wm_normal_hints(conn, s.id, &hints);
 }
 
@@ -241,6 +245,9 @@ int main(int argc, char** argv)
                 specs.back().minW = n[0], specs.back().minH = n[1];
             else
                 specs.back().minOuterW = n[0], specs.back().minOuterH = n[1];
+            ++i;
+        } else if (a == "--max" && v && parseInts(v, n, 2) && !specs.empty()) {
+            specs.back().maxW = n[0], specs.back().maxH = n[1];
             ++i;
         } else if (a == "--title" && v && !specs.empty()) {
             specs.back().title = v;
