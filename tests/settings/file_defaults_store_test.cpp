@@ -400,9 +400,12 @@ TEST_F(FileDefaultsStoreTest, ChangeFdTellsObserversWhichKeysChanged)
     ASSERT_TRUE(ctl.set("X", std::string("2")));
     ASSERT_TRUE(ctl.set("Y", true));
     handle();
+    ASSERT_TRUE(ctl.remove("Y"));
+    handle();
+    EXPECT_FALSE(app.contains("Y"));
     ASSERT_TRUE(app.set("Z", true));
     ASSERT_TRUE(app.remove("Z"));
-    EXPECT_EQ(told, (std::vector<Names>{{"X", "Y"}, {"X"}, {"Z"}, {"Z"}}));
+    EXPECT_EQ(told, (std::vector<Names>{{"X", "Y"}, {"X"}, {"Y"}, {"Z"}, {"Z"}}));
 }
 
 TEST_F(FileDefaultsStoreTest, FailedWriteKeepsTheValueInMemoryAndIsReportedOnce)

@@ -34,6 +34,21 @@ int remainingMs(Clock::time_point deadline)
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
+// Waits until `fd` is readable and appends what it has to `buffer`; false at
+// the deadline or the end of the stream.
+bool readMore(int fd, std::string& buffer, Clock::time_point deadline)
+{
+    pollfd pfd{fd, POLLIN, 0};
+    int ms = remainingMs(deadline);
+    if (fd < 0 || ms == 0 || poll(&pfd, 1, ms) <= 0)
+        return false;
+    alignas(inotify_event) char buf[4096];
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n > 0)
+        buffer.append(buf, static_cast<std::size_t>(n));
+    return n > 0;
+}
+
 std::vector<std::string> environmentWith(const std::vector<std::string>& changes)
 {
     std::vector<std::string> env;
@@ -234,15 +249,8 @@ std::optional<std::string> Child::readLineFrom(int fd, std::string& buffer, std:
             buffer.erase(0, nl + 1);
             return line;
         }
-        pollfd pfd{fd, POLLIN, 0};
-        int ms = remainingMs(deadline);
-        if (fd < 0 || ms == 0 || poll(&pfd, 1, ms) <= 0)
+        if (!readMore(fd, buffer, deadline))
             return std::nullopt;
-        char buf[1024];
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0)
-            return std::nullopt;
-        buffer.append(buf, static_cast<std::size_t>(n));
     }
 }
 
@@ -297,16 +305,9 @@ bool FolderWatch::next(std::chrono::milliseconds timeout, std::string* name, std
 {
     auto deadline = Clock::now() + timeout;
     // The kernel hands out whole events only.
-    while (buffer_.size() < sizeof(inotify_event)) {
-        pollfd pfd{fd_, POLLIN, 0};
-        int ms = remainingMs(deadline);
-        if (fd_ < 0 || ms == 0 || poll(&pfd, 1, ms) <= 0)
+    while (buffer_.size() < sizeof(inotify_event))
+        if (!readMore(fd_, buffer_, deadline))
             return false;
-        alignas(inotify_event) char buf[4096];
-        ssize_t n = read(fd_, buf, sizeof buf);
-        if (n > 0)
-            buffer_.append(buf, static_cast<std::size_t>(n));
-    }
     inotify_event e;
     std::memcpy(&e, buffer_.data(), sizeof e);
     *name = std::string(buffer_.data() + sizeof e, strnlen(buffer_.data() + sizeof e, e.len));
@@ -337,131 +338,81 @@ bool FolderWatch::waitForAny(std::chrono::milliseconds timeout)
     return true;
 }
 
-Display::Display()
+Display::Display() : client_(x11test::TestClient::connect())
 {
-    conn_ = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(conn_))
-        return;
-    root_ = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data->root;
-    frameExtents_ = atom("_NET_FRAME_EXTENTS");
-    activeWindow_ = atom("_NET_ACTIVE_WINDOW");
-    uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(conn_, root_, XCB_CW_EVENT_MASK, &mask);
-    xcb_flush(conn_);
+    // Windows of other processes may go at any moment: a read of one that
+    // did is simply empty.
+    if (client_)
+        client_->x().setErrorReporter([](const std::string&) {});
 }
 
-Display::~Display()
-{
-    if (conn_)
-        xcb_disconnect(conn_);
-}
+Display::~Display() = default;
 
-xcb_atom_t Display::atom(const char* name)
+bool Display::ok() const
 {
-    auto cookie = xcb_intern_atom(conn_, 0, static_cast<uint16_t>(std::strlen(name)), name);
-    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> r(xcb_intern_atom_reply(conn_, cookie, nullptr),
-                                                                free);
-    return r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
-}
-
-bool Display::waitForEvent(Clock::time_point deadline)
-{
-    for (;;) {
-        if (xcb_generic_event_t* ev = xcb_poll_for_event(conn_)) {
-            free(ev);
-            return true;
-        }
-        pollfd pfd{xcb_get_file_descriptor(conn_), POLLIN, 0};
-        int ms = remainingMs(deadline);
-        if (ms == 0 || poll(&pfd, 1, ms) <= 0)
-            return false;
-    }
+    return client_ && client_->x().ok();
 }
 
 std::optional<Rect> Display::outerFrame(xcb_window_t client)
 {
-    auto geo = xcb_get_geometry(conn_, client);
-    auto tr = xcb_translate_coordinates(conn_, client, root_, 0, 0);
-    auto ext = xcb_get_property(conn_, 0, client, frameExtents_, XCB_ATOM_CARDINAL, 0, 4);
-    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> g(xcb_get_geometry_reply(conn_, geo, nullptr),
-                                                                 free);
-    std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> t(
-        xcb_translate_coordinates_reply(conn_, tr, nullptr), free);
-    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> e(xcb_get_property_reply(conn_, ext, nullptr),
-                                                                 free);
-    if (!g || !t)
-        return std::nullopt;
-    double l = 0, r = 0, top = 0, b = 0;
-    if (e && xcb_get_property_value_length(e.get()) == 16) {
-        auto* v = static_cast<uint32_t*>(xcb_get_property_value(e.get()));
-        l = v[0], r = v[1], top = v[2], b = v[3];
-    }
-    return Rect(t->dst_x - l, t->dst_y - top, g->width + l + r, g->height + top + b);
+    std::optional<Rect> r = client_->clientRootGeometry(client);
+    std::vector<std::uint32_t> e = client_->cardinals(client, client_->x().ewmh()._NET_FRAME_EXTENTS);
+    if (!r || e.size() != 4)
+        return r;
+    return Rect(r->x() - e[0], r->y() - e[2], r->width() + e[0] + e[1], r->height() + e[2] + e[3]);
+}
+
+std::optional<Rect> Display::waitForFrameWhile(xcb_window_t client,
+                                               const std::function<bool(const std::optional<Rect>&)>& waiting,
+                                               std::chrono::milliseconds timeout)
+{
+    // Moves arrive as ConfigureNotify (of the client, or of its frame through
+    // the synthetic one the window manager sends), extents as PropertyNotify.
+    client_->x().selectInput(client, XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE);
+    std::optional<Rect> frame;
+    client_->waitUntil([&] { return !waiting(frame = outerFrame(client)); }, timeout);
+    return frame;
 }
 
 std::optional<Rect> Display::waitForFrame(xcb_window_t client, const Rect& expected,
                                           std::chrono::milliseconds timeout)
 {
-    uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(conn_, client, XCB_CW_EVENT_MASK, &mask);
-    auto deadline = Clock::now() + timeout;
-    std::optional<Rect> frame = outerFrame(client);
-    // Moves arrive as ConfigureNotify (of the client, or of its frame through
-    // the synthetic one the window manager sends), extents as PropertyNotify.
-    while (frame != expected && waitForEvent(deadline))
-        frame = outerFrame(client);
-    return frame;
+    return waitForFrameWhile(
+        client, [&](const std::optional<Rect>& f) { return f != expected; }, timeout);
 }
 
 std::optional<Rect> Display::waitForFrameChange(xcb_window_t client, const Rect& from,
                                                 std::chrono::milliseconds timeout)
 {
-    uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(conn_, client, XCB_CW_EVENT_MASK, &mask);
-    auto deadline = Clock::now() + timeout;
-    std::optional<Rect> frame = outerFrame(client);
-    while (frame == from && waitForEvent(deadline))
-        frame = outerFrame(client);
-    return frame;
+    return waitForFrameWhile(
+        client, [&](const std::optional<Rect>& f) { return f == from; }, timeout);
 }
 
 xcb_window_t Display::activeWindow()
 {
-    auto cookie = xcb_get_property(conn_, 0, root_, activeWindow_, XCB_ATOM_WINDOW, 0, 1);
-    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> r(
-        xcb_get_property_reply(conn_, cookie, nullptr), free);
-    if (!r || xcb_get_property_value_length(r.get()) != 4)
-        return XCB_WINDOW_NONE;
-    return *static_cast<xcb_window_t*>(xcb_get_property_value(r.get()));
+    std::vector<std::uint32_t> v = client_->rootCardinals(client_->x().ewmh()._NET_ACTIVE_WINDOW);
+    return v.empty() ? xcb_window_t(XCB_WINDOW_NONE) : v[0];
+}
+
+bool Display::activate(xcb_window_t client, std::chrono::milliseconds timeout)
+{
+    return client_->activate(client, timeout);
 }
 
 std::vector<xcb_window_t> Display::stackingFrontToBack(const std::vector<xcb_window_t>& clients)
 {
-    auto children = [&](xcb_window_t w, xcb_window_t* parent) {
-        std::unique_ptr<xcb_query_tree_reply_t, decltype(&free)> r(
-            xcb_query_tree_reply(conn_, xcb_query_tree(conn_, w), nullptr), free);
-        std::vector<xcb_window_t> list;
-        if (!r)
-            return list;
-        if (parent)
-            *parent = r->parent;
-        xcb_window_t* c = xcb_query_tree_children(r.get());
-        list.assign(c, c + xcb_query_tree_children_length(r.get()));
-        return list;
-    };
-    std::vector<xcb_window_t> bottomToTop = children(root_, nullptr);
+    X11Connection& x = client_->x();
+    auto tree = x.reply<xcb_query_tree_reply_t>(xcb_query_tree(x.xcb(), x.root()));
+    std::vector<xcb_window_t> bottomToTop;
+    if (tree)
+        bottomToTop.assign(xcb_query_tree_children(tree.get()),
+                           xcb_query_tree_children(tree.get()) + xcb_query_tree_children_length(tree.get()));
     std::vector<std::pair<long, xcb_window_t>> ranked;
-    for (xcb_window_t client : clients) {
-        xcb_window_t top = client, parent = client;
-        while (parent != root_ && parent != XCB_WINDOW_NONE) {
-            top = parent;
-            parent = XCB_WINDOW_NONE;
-            children(top, &parent);
-        }
-        auto it = std::find(bottomToTop.begin(), bottomToTop.end(), top);
-        ranked.emplace_back(it - bottomToTop.begin(), client);
-    }
-    std::sort(ranked.begin(), ranked.end(), [](auto& a, auto& b) { return a.first > b.first; });
+    for (xcb_window_t client : clients)
+        ranked.emplace_back(std::find(bottomToTop.begin(), bottomToTop.end(), client_->topLevel(client)) -
+                                bottomToTop.begin(),
+                            client);
+    std::stable_sort(ranked.begin(), ranked.end(), [](auto& a, auto& b) { return a.first > b.first; });
     std::vector<xcb_window_t> result;
     for (auto& [rank, client] : ranked)
         result.push_back(client);
@@ -470,44 +421,34 @@ std::vector<xcb_window_t> Display::stackingFrontToBack(const std::vector<xcb_win
 
 bool Display::waitForRootProperty(const char* name, bool present, std::chrono::milliseconds timeout)
 {
-    xcb_atom_t a = atom(name);
-    auto exists = [&] {
-        auto cookie = xcb_get_property(conn_, 0, root_, a, XCB_GET_PROPERTY_TYPE_ANY, 0, 1);
-        std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> r(
-            xcb_get_property_reply(conn_, cookie, nullptr), free);
-        return r && r->type != XCB_ATOM_NONE;
-    };
-    auto deadline = Clock::now() + timeout;
-    while (exists() != present) {
-        if (!waitForEvent(deadline))
-            return false;
-    }
-    return true;
+    X11Connection& x = client_->x();
+    xcb_atom_t a = client_->atom(name);
+    return client_->waitUntil(
+        [&] { return x.property(x.requestProperty(x.root(), a, 1)).exists() == present; }, timeout);
 }
 
 bool Display::grabKey(std::uint8_t keycode, std::uint16_t modifiers)
 {
-    xcb_void_cookie_t c =
-        xcb_grab_key_checked(conn_, 1, root_, modifiers, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-    xcb_generic_error_t* e = xcb_request_check(conn_, c);
-    free(e);
-    return e == nullptr;
+    X11Connection& x = client_->x();
+    xcb_void_cookie_t c[] = {xcb_grab_key_checked(x.xcb(), 1, x.root(), modifiers, keycode,
+                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)};
+    return !x.check(c)[0];
 }
 
 std::uint16_t Display::modifierState()
 {
-    std::unique_ptr<xcb_query_pointer_reply_t, decltype(&free)> r(
-        xcb_query_pointer_reply(conn_, xcb_query_pointer(conn_, root_), nullptr), free);
+    X11Connection& x = client_->x();
+    auto r = x.reply<xcb_query_pointer_reply_t>(xcb_query_pointer(x.xcb(), x.root()));
     return r ? r->mask : 0;
 }
 
 void Display::unlockModifiers()
 {
-    free(xcb_xkb_use_extension_reply(
-        conn_, xcb_xkb_use_extension(conn_, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION), nullptr));
-    xcb_xkb_latch_lock_state(conn_, XCB_XKB_ID_USE_CORE_KBD, 0xff, 0, 1, XCB_XKB_GROUP_1, 0xff, 0, 0);
+    X11Connection& x = client_->x();
+    x.xkbFirstEvent(); // enables XKB on this connection
+    xcb_xkb_latch_lock_state(x.xcb(), XCB_XKB_ID_USE_CORE_KBD, 0xff, 0, 1, XCB_XKB_GROUP_1, 0xff, 0, 0);
     // A round trip: the next test starts with the locks off.
-    free(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr));
+    x.sync();
 }
 
 std::uint8_t Display::keycodeOf(const char* keyName)
@@ -518,24 +459,34 @@ std::uint8_t Display::keycodeOf(const char* keyName)
     return static_cast<std::uint8_t>(std::atoi(r.out.c_str()));
 }
 
-bool Display::activate(xcb_window_t client, std::chrono::milliseconds timeout)
+KeymapRestore::~KeymapRestore()
 {
-    xcb_client_message_event_t msg{};
-    msg.response_type = XCB_CLIENT_MESSAGE;
-    msg.format = 32;
-    msg.window = client;
-    msg.type = activeWindow_;
-    msg.data.data32[0] = 2; // a pager: the user asked for it
-    msg.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(conn_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char*>(&msg));
-    xcb_flush(conn_);
-    auto deadline = Clock::now() + timeout;
-    while (activeWindow() != client) {
-        if (!waitForEvent(deadline))
-            return false;
-    }
-    return true;
+    Display().unlockModifiers();
+    run({"xmodmap", "-e", "remove mod3 = Scroll_Lock"});
+    run({"setxkbmap", "-rules", "evdev", "-model", "pc105", "-layout", "us", "-variant", "", "-option", ""});
+}
+
+std::string firstOutputName()
+{
+    // " 0: +screen 1440/381x900/238+0+0  screen": the output is the last word.
+    std::string out = run({"xrandr", "--listmonitors"}).out;
+    std::size_t line = out.find(" 0: ");
+    if (line == std::string::npos)
+        return {};
+    std::string first = out.substr(line, out.find('\n', line) - line);
+    return first.substr(first.find_last_of(' ') + 1);
+}
+
+bool MonitorOverride::add(const std::string& name, const std::string& geometry, const std::string& output)
+{
+    names_.push_back(name[0] == '*' ? name.substr(1) : name);
+    return run({"xrandr", "--setmonitor", name, geometry, output}).exitCode == 0;
+}
+
+MonitorOverride::~MonitorOverride()
+{
+    for (auto n = names_.rbegin(); n != names_.rend(); ++n)
+        run({"xrandr", "--delmonitor", *n});
 }
 
 } // namespace tilewise::testing

@@ -4,10 +4,13 @@
 #pragma once
 
 #include "platform/geometry.hpp"
+#include "x11_access_client.hpp"
 
 #include <xcb/xcb.h>
 
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -106,7 +109,9 @@ class Display {
 public:
     Display();
     ~Display();
-    bool ok() const { return conn_ && !xcb_connection_has_error(conn_); }
+    Display(const Display&) = delete;
+    Display& operator=(const Display&) = delete;
+    bool ok() const;
 
     // The outer frame (decorations included) in root coordinates, read
     // independently of the code under test.
@@ -139,14 +144,43 @@ public:
     // _NET_CLIENT_LIST_STACKING stale when a window is raised).
     std::vector<xcb_window_t> stackingFrontToBack(const std::vector<xcb_window_t>& clients);
 
-private:
-    xcb_atom_t atom(const char* name);
-    bool waitForEvent(std::chrono::steady_clock::time_point deadline);
+    // The connection underneath, for reads of the test's own.
+    x11test::TestClient& client() { return *client_; }
 
-    xcb_connection_t* conn_ = nullptr;
-    xcb_window_t root_ = XCB_WINDOW_NONE;
-    xcb_atom_t frameExtents_ = XCB_ATOM_NONE;
-    xcb_atom_t activeWindow_ = XCB_ATOM_NONE;
+private:
+    std::optional<Rect> waitForFrameWhile(xcb_window_t client,
+                                          const std::function<bool(const std::optional<Rect>&)>& waiting,
+                                          std::chrono::milliseconds timeout);
+
+    std::unique_ptr<x11test::TestClient> client_;
 };
+
+// Puts the session's keymap, modifier map and locks back when it goes,
+// however the test ends: the tests share one display.
+class KeymapRestore {
+public:
+    KeymapRestore() = default;
+    ~KeymapRestore();
+    KeymapRestore(const KeymapRestore&) = delete;
+    KeymapRestore& operator=(const KeymapRestore&) = delete;
+};
+
+// User-defined monitors (xrandr --setmonitor) in place of the automatic one
+// while it lives.
+class MonitorOverride {
+public:
+    MonitorOverride() = default;
+    ~MonitorOverride();
+    MonitorOverride(const MonitorOverride&) = delete;
+    MonitorOverride& operator=(const MonitorOverride&) = delete;
+    // `name` with a leading '*' is made the primary; `output` may be "none".
+    bool add(const std::string& name, const std::string& geometry, const std::string& output);
+
+private:
+    std::vector<std::string> names_;
+};
+
+// The output of the first monitor xrandr lists.
+std::string firstOutputName();
 
 } // namespace tilewise::testing

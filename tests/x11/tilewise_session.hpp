@@ -51,9 +51,22 @@ protected:
 
     void press(const std::string& keys) { ASSERT_EQ(run({"xdotool", "key", keys}).exitCode, 0) << keys; }
 
+    // A window of the test client, focused, alive until the test ends.
+    xcb_window_t newWindow(const std::vector<std::string>& args = {"--window", "300,200,400,300"})
+    {
+        clients.push_back(std::make_unique<TestClientProcess>(args));
+        EXPECT_TRUE(clients.back()->ready());
+        if (clients.back()->windows().empty())
+            return XCB_WINDOW_NONE;
+        xcb_window_t w = clients.back()->windows().front();
+        EXPECT_TRUE(display.activate(w));
+        return w;
+    }
+
     Display display;
     std::string home;
     std::unique_ptr<TestClientProcess> dock;
+    std::vector<std::unique_ptr<TestClientProcess>> clients;
     std::unique_ptr<Child> tilewise;
 };
 

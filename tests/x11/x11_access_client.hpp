@@ -19,36 +19,15 @@ inline constexpr std::chrono::milliseconds kEventTimeout{3000};
 
 struct WindowOptions {
     Rect geometry{100, 100, 400, 300};
-    std::optional<Size> minSize;
-    std::optional<Size> resizeIncrement;
+    std::optional<Size> minSize{};
+    std::optional<Size> resizeIncrement{};
     bool dock = false;
     // _NET_WM_STRUT_PARTIAL; the four-number _NET_WM_STRUT is set from its
     // first four values too, for window managers that know only that one.
-    std::vector<std::uint32_t> strutPartial;
+    std::vector<std::uint32_t> strutPartial{};
     std::string wmClass = "tilewise-test";
-    std::optional<std::string> gtkApplicationId;
+    std::optional<std::string> gtkApplicationId{};
     bool setPid = true;
-
-    WindowOptions& at(const Rect& r)
-    {
-        geometry = r;
-        return *this;
-    }
-    WindowOptions& minimum(const Size& s)
-    {
-        minSize = s;
-        return *this;
-    }
-    WindowOptions& increments(const Size& s)
-    {
-        resizeIncrement = s;
-        return *this;
-    }
-    WindowOptions& named(const std::string& name)
-    {
-        wmClass = name;
-        return *this;
-    }
 };
 
 class TestClient {
@@ -68,16 +47,16 @@ public:
     void destroy(xcb_window_t window);
 
     // Re-evaluates `condition` after each event this connection receives
-    // until it holds; false when it still does not after kEventTimeout.
+    // until it holds; false when it still does not after `timeout`.
     // Every change waited for here comes as an event: a property of the root
     // or of one of our windows, or the structure of one of our windows.
-    bool waitUntil(const std::function<bool()>& condition);
+    bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kEventTimeout);
 
     // Sends an EWMH client message about `window` to the window manager.
     void sendToWindowManager(xcb_window_t window, xcb_atom_t type, std::vector<std::uint32_t> data);
     // Asks the window manager to activate `window` and waits until the
     // root's _NET_ACTIVE_WINDOW names it.
-    bool activate(xcb_window_t window);
+    bool activate(xcb_window_t window, std::chrono::milliseconds timeout = kEventTimeout);
     // Asks to add or remove states (_NET_WM_STATE) and waits until `first`
     // is there or gone.
     bool changeState(xcb_window_t window, bool add, xcb_atom_t first, xcb_atom_t second = XCB_ATOM_NONE);

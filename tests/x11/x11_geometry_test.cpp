@@ -48,12 +48,11 @@ TEST(X11FrameExtents, ShortPropertiesMeanNoExtents)
 TEST(X11ConfigureGravity, RequestPositionMatchesTheFrameReferencePoint)
 {
     Rect client(101, 120, 484, 316); // frame (100, 100, 486, 341)
-    EXPECT_EQ(configureRequestPosition(client, kOpenboxExtents, Gravity::NorthWest), (Point{100, 100}));
-    EXPECT_EQ(configureRequestPosition(client, kOpenboxExtents, Gravity::Static), (Point{101, 120}));
-    EXPECT_EQ(configureRequestPosition(client, kOpenboxExtents, Gravity::NorthEast), (Point{102, 100}));
-    EXPECT_EQ(configureRequestPosition(client, kOpenboxExtents, Gravity::SouthEast), (Point{102, 125}));
-    EXPECT_EQ(configureRequestPosition(client, kOpenboxExtents, Gravity::Center), (Point{101, 112.5}));
-    EXPECT_EQ(configureRequestPosition(client, kOpenboxExtents, Gravity::South), (Point{101, 125}));
+    const std::pair<Gravity, Point> cases[] = {
+        {Gravity::NorthWest, {100, 100}}, {Gravity::Static, {101, 120}},   {Gravity::NorthEast, {102, 100}},
+        {Gravity::SouthEast, {102, 125}}, {Gravity::Center, {101, 112.5}}, {Gravity::South, {101, 125}}};
+    for (auto [gravity, expected] : cases)
+        EXPECT_EQ(configureRequestPosition(client, kOpenboxExtents, gravity), expected) << int(gravity);
     // Without decorations every gravity asks for the client's own place.
     for (int g = 1; g <= 10; ++g)
         EXPECT_EQ(configureRequestPosition(client, kNoExtents, Gravity(g)), client.origin) << "gravity " << g;
@@ -61,9 +60,8 @@ TEST(X11ConfigureGravity, RequestPositionMatchesTheFrameReferencePoint)
 
 TEST(X11ConfigureGravity, InvalidHintsReadAsNorthWest)
 {
-    EXPECT_EQ(gravityFromHint(0), Gravity::NorthWest);
-    EXPECT_EQ(gravityFromHint(11), Gravity::NorthWest);
-    EXPECT_EQ(gravityFromHint(-3), Gravity::NorthWest);
+    for (int hint : {0, 11, -3})
+        EXPECT_EQ(gravityFromHint(hint), Gravity::NorthWest) << hint;
     EXPECT_EQ(gravityFromHint(10), Gravity::Static);
 }
 
@@ -99,119 +97,89 @@ TEST(X11Struts, PropertiesAndReservedAreas)
     EXPECT_TRUE(topStrut(25, 700, 100).reservedAreas(kRoot).empty());
 }
 
-// This test verifies the basic case: a dock with a 25-pixel top strut on a
-// single 1440x900 monitor.
-TEST(X11VisibleArea, TopDockOnOneMonitor)
+// This test verifies the visible area of each monitor: struts, measured from
+// the root's edge, take space only from the monitor their window touches and
+// only within their range; a panel the window manager announces only in the
+// work area is found in the work area's band, or, unseen, cuts every monitor
+// the edge crosses; a work area the struts explain has no such panel.
+TEST(X11VisibleArea, StrutsAndTheWindowManagersOwnPanels)
 {
-    DesktopReservations r;
-    r.root = kRoot;
-    r.struts.push_back({topStrut(25, 0, 1439), Rect(0, 0, 1440, 25)});
-    r.workarea = Rect(0, 25, 1440, 875);
-    Rect monitor(0, 0, 1440, 900);
-    EXPECT_EQ(visibleArea(monitor, r), Rect(0, 25, 1440, 875));
-    EXPECT_FALSE(workareaHasOwnPanel(r));
-}
-
-// This test verifies that a panel's strut, measured from the root's edge,
-// takes space only from the monitor the panel is on.
-TEST(X11VisibleArea, StrutsCountOnlyOnTheMonitorTheyTouch)
-{
-    // A 1440x900 monitor and a 1024x768 one to its right: the root is 2464x900.
-    Size root{2464, 900};
-    Rect big(0, 0, 1440, 900);
-    Rect small(1440, 0, 1024, 768);
-
-    // A bottom panel on the small monitor must reserve 900 - 738 = 162 pixels
-    // from the root's bottom edge, which would cut deep into the big one.
-    Strut bottom;
+    // A bottom panel on a 1024x768 monitor right of a 1440x900 one reserves
+    // 900 - 738 = 162 pixels from the root's bottom, deep into the big one; a
+    // left panel there reserves everything left of 1470.
+    Strut bottom, left;
     bottom.bottom = 162;
     bottom.bottomStartX = 1440;
     bottom.bottomEndX = 2463;
-    // A left panel on the small monitor reserves everything left of 1470.
-    Strut left;
     left.left = 1470;
-    left.leftStartY = 0;
     left.leftEndY = 767;
-
-    DesktopReservations r;
-    r.root = root;
-    r.struts.push_back({bottom, Rect(1440, 738, 1024, 30)});
-    r.struts.push_back({left, Rect(1440, 0, 30, 738)});
-    r.workarea = Rect(1470, 0, 994, 738); // what a window manager publishes
-    EXPECT_EQ(visibleArea(big, r), big);
-    EXPECT_EQ(visibleArea(small, r), Rect(1470, 0, 994, 738));
-}
-
-TEST(X11VisibleArea, PartialStrutsOutsideTheirRangeDoNotCut)
-{
-    // A panel that straddles two monitors but reserves only along the left one.
-    DesktopReservations r;
-    r.root = kRoot;
-    r.struts.push_back({topStrut(25, 0, 719), Rect(0, 0, 800, 25)});
-    EXPECT_EQ(visibleArea(Rect(0, 0, 720, 900), r), Rect(0, 25, 720, 875));
-    EXPECT_EQ(visibleArea(Rect(720, 0, 720, 900), r), Rect(720, 0, 720, 900));
-}
-
-// This test verifies the window manager that draws its own panel and only
-// publishes it in the work area, with no strut on any window.
-TEST(X11VisibleArea, OwnPanelFoundInTheWorkareaBand)
-{
-    DesktopReservations r;
-    r.root = kRoot;
-    r.workarea = Rect(0, 0, 1440, 880);
-    r.unmanaged = {{Rect(0, 880, 1440, 20), 1},
-                   {Rect(500, 300, 200, 100), 0}}; // toolbar, and a menu elsewhere
-    EXPECT_TRUE(workareaHasOwnPanel(r));
-    EXPECT_EQ(visibleArea(Rect(0, 0, 1440, 900), r), Rect(0, 0, 1440, 880));
-}
-
-TEST(X11VisibleArea, OwnPanelOnOneMonitorLeavesTheOtherWhole)
-{
-    DesktopReservations r;
-    r.root = kRoot;
-    r.workarea = Rect(0, 0, 1440, 880); // one rectangle for both monitors
-    // Half the root wide, plus a border of 1 that reaches onto the right monitor.
-    r.unmanaged = {{Rect(0, 880, 721, 20), 1}};
-    EXPECT_EQ(visibleArea(Rect(0, 0, 720, 900), r), Rect(0, 0, 720, 880));
-    EXPECT_EQ(visibleArea(Rect(720, 0, 720, 900), r), Rect(720, 0, 720, 900));
-    // A panel across both takes from both.
-    r.unmanaged = {{Rect(0, 880, 1440, 20), 1}};
-    EXPECT_EQ(visibleArea(Rect(720, 0, 720, 900), r), Rect(720, 0, 720, 880));
-}
-
-TEST(X11VisibleArea, UnseenOwnPanelCutsEveryMonitorTheEdgeCrosses)
-{
-    DesktopReservations r;
-    r.root = kRoot;
-    r.workarea = Rect(0, 0, 1440, 880);
-    // Nothing lies in the band: rather lose space than cover a panel.
-    EXPECT_EQ(visibleArea(Rect(0, 0, 720, 900), r), Rect(0, 0, 720, 880));
-    EXPECT_EQ(visibleArea(Rect(720, 0, 720, 900), r), Rect(720, 0, 720, 880));
-    // A monitor that ends above the edge is not cut.
-    EXPECT_EQ(visibleArea(Rect(720, 0, 720, 600), r), Rect(720, 0, 720, 600));
-}
-
-TEST(X11VisibleArea, WorkareaExplainedByStrutsIgnoresUnmanagedWindows)
-{
-    DesktopReservations r;
-    r.root = kRoot;
-    r.struts.push_back({topStrut(25, 0, 719), Rect(0, 0, 720, 25)});
-    r.workarea = Rect(0, 25, 1440, 875);
-    // A popup at the top of the right monitor is not a panel.
-    r.unmanaged = {{Rect(800, 0, 200, 20), 0}};
-    EXPECT_FALSE(workareaHasOwnPanel(r));
-    EXPECT_EQ(visibleArea(Rect(720, 0, 720, 900), r), Rect(720, 0, 720, 900));
-}
-
-TEST(X11VisibleArea, OwnPanelAndStrutsCombine)
-{
-    // A dock with a top strut and the window manager's toolbar at the bottom.
-    DesktopReservations r;
-    r.root = kRoot;
-    r.struts.push_back({topStrut(25, 0, 1439), Rect(0, 0, 1440, 25)});
-    r.workarea = Rect(0, 25, 1440, 855);
-    r.unmanaged = {{Rect(0, 880, 1440, 20), 0}};
-    EXPECT_EQ(visibleArea(Rect(0, 0, 1440, 900), r), Rect(0, 25, 1440, 855));
+    const Rect whole(0, 0, 1440, 900), leftHalf(0, 0, 720, 900), rightHalf(720, 0, 720, 900);
+    const Rect below(0, 0, 1440, 880);
+    struct Case {
+        const char* what;
+        DesktopReservations r;
+        std::vector<std::pair<Rect, Rect>> visible; // monitor, its visible area
+        std::optional<bool> ownPanel;
+    };
+    const Case cases[] = {
+        {"top dock on one monitor",
+         {kRoot, {{topStrut(25, 0, 1439), Rect(0, 0, 1440, 25)}}, Rect(0, 25, 1440, 875), {}},
+         {{whole, Rect(0, 25, 1440, 875)}},
+         false},
+        {"struts of the small monitor",
+         {Size{2464, 900},
+          {{bottom, Rect(1440, 738, 1024, 30)}, {left, Rect(1440, 0, 30, 738)}},
+          Rect(1470, 0, 994, 738),
+          {}},
+         {{whole, whole}, {Rect(1440, 0, 1024, 768), Rect(1470, 0, 994, 738)}},
+         std::nullopt},
+        {"partial strut over two monitors reserving along the left one",
+         {kRoot, {{topStrut(25, 0, 719), Rect(0, 0, 800, 25)}}, std::nullopt, {}},
+         {{leftHalf, Rect(0, 25, 720, 875)}, {rightHalf, rightHalf}},
+         std::nullopt},
+        {"own toolbar, and a menu elsewhere",
+         {kRoot, {}, below, {{Rect(0, 880, 1440, 20), 1}, {Rect(500, 300, 200, 100), 0}}},
+         {{whole, below}},
+         true},
+        {"own panel on the left monitor, its border reaching onto the right",
+         {kRoot, {}, below, {{Rect(0, 880, 721, 20), 1}}},
+         {{leftHalf, Rect(0, 0, 720, 880)}, {rightHalf, rightHalf}},
+         std::nullopt},
+        {"own panel across both",
+         {kRoot, {}, below, {{Rect(0, 880, 1440, 20), 1}}},
+         {{rightHalf, Rect(720, 0, 720, 880)}},
+         std::nullopt},
+        // Rather lose space than cover a panel; a monitor ending above the
+        // edge is not cut.
+        {"unseen own panel",
+         {kRoot, {}, below, {}},
+         {{leftHalf, Rect(0, 0, 720, 880)},
+          {rightHalf, Rect(720, 0, 720, 880)},
+          {Rect(720, 0, 720, 600), Rect(720, 0, 720, 600)}},
+         std::nullopt},
+        {"work area explained by struts, a popup at the top",
+         {kRoot,
+          {{topStrut(25, 0, 719), Rect(0, 0, 720, 25)}},
+          Rect(0, 25, 1440, 875),
+          {{Rect(800, 0, 200, 20), 0}}},
+         {{rightHalf, rightHalf}},
+         false},
+        {"dock at the top, own toolbar at the bottom",
+         {kRoot,
+          {{topStrut(25, 0, 1439), Rect(0, 0, 1440, 25)}},
+          Rect(0, 25, 1440, 855),
+          {{Rect(0, 880, 1440, 20), 0}}},
+         {{whole, Rect(0, 25, 1440, 855)}},
+         std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto& [monitor, visible] : c.visible)
+            EXPECT_EQ(visibleArea(monitor, c.r), visible) << monitor;
+        if (c.ownPanel) {
+            EXPECT_EQ(workareaHasOwnPanel(c.r), *c.ownPanel);
+        }
+    }
 }
 
 TEST(X11VisibleArea, CutsThatMeetLeaveAnEmptyAreaNotANegativeOne)

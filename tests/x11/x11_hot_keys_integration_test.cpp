@@ -6,6 +6,8 @@
 #include "platform/x11/x11_keyboard_layout.hpp"
 #include "platform/x11/x11_modifier_monitor.hpp"
 
+#include "ctl_harness.hpp"
+
 // xcb's XKB header names a field `explicit`, a keyword in C++.
 #define explicit explicit_
 #include <xcb/xkb.h>
@@ -16,6 +18,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -30,29 +33,8 @@ constexpr const char* usKeymap = "setxkbmap -rules evdev -layout us -option ''";
 
 using Calls = std::vector<std::pair<int, bool>>;
 using Status = HotKeyStatus;
-
 // A second client, as another program holding a combination would be.
-class OtherClient {
-public:
-    OtherClient() : conn_(xcb_connect(nullptr, nullptr))
-    {
-        root_ = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data->root;
-    }
-    ~OtherClient() { xcb_disconnect(conn_); }
-    OtherClient(const OtherClient&) = delete;
-    OtherClient& operator=(const OtherClient&) = delete;
-
-    // True when the server granted the grab.
-    bool grab(std::uint8_t xKey, std::uint16_t mods)
-    {
-        auto cookie = xcb_grab_key_checked(conn_, 1, root_, mods, xKey, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-        return !XPtr<xcb_generic_error_t>{xcb_request_check(conn_, cookie)};
-    }
-
-private:
-    xcb_connection_t* conn_;
-    xcb_window_t root_ = XCB_WINDOW_NONE;
-};
+using OtherClient = testing::Display;
 
 class X11HotKeysTest : public ::testing::Test {
 protected:
@@ -79,14 +61,9 @@ protected:
 
     void TearDown() override
     {
-        if (x_) {
-            // Locks and the group survive a new keymap: let them go too.
-            xcb_xkb_latch_lock_state(x_->xcb(), XCB_XKB_ID_USE_CORE_KBD, 0xff, 0, 1, XCB_XKB_GROUP_1, 0, 0, 0);
-            x_->sync();
-        }
-        if (keymapChanged_) {
-            EXPECT_EQ(std::system(usKeymap), 0);
-        }
+        // Modifiers a failed test left down; the keymap and locks go back
+        // with keymap_.
+        [[maybe_unused]] int released = std::system("xdotool keyup Shift_L Control_L Alt_L");
         for (const std::string& line : unexpectedErrors_)
             ADD_FAILURE() << "unexpected " << line;
     }
@@ -105,12 +82,6 @@ protected:
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
         x_->sync();
         drain();
-    }
-
-    void changeKeymap(const std::string& command)
-    {
-        keymapChanged_ = true;
-        run(command);
     }
 
     std::uint8_t xKey(int virtualKeyCode) { return layout_->xKeyCode(virtualKeyCode).value_or(0); }
@@ -139,6 +110,7 @@ protected:
         return pointer ? pointer->mask : 0;
     }
 
+    testing::KeymapRestore keymap_;
     std::unique_ptr<X11Connection> x_;
     std::unique_ptr<X11KeyboardLayout> layout_;
     std::unique_ptr<X11HotKeys> hotKeys_;
@@ -146,7 +118,6 @@ protected:
     std::vector<HotKeyRequest> wanted_;
     std::vector<Status> statuses_;
     int keyboardChanges_ = 0;
-    bool keymapChanged_ = false;
     std::vector<ModifierEvent> modifierEvents_;
     Calls calls_;
     std::vector<std::string> unexpectedErrors_;
@@ -161,18 +132,19 @@ TEST_F(X11HotKeysTest, BatchRegistrationAndPresses)
 {
     const std::uint16_t mods = X11HotKeys::xModifiers(controlOption);
     OtherClient other;
-    ASSERT_TRUE(other.grab(xKey(keyRight), mods));
+    ASSERT_TRUE(other.grabKey(xKey(keyRight), mods));
 
     const std::uint64_t before = x_->roundTrips();
-    EXPECT_EQ(want({{1, keyLeft, controlOption},
-                    {2, keyRight, controlOption},
-                    {3, keyF, controlOption},
-                    {4, keyLeft, controlOption},
-                    {5, 63, controlOption}}),
-              (std::vector<Status>{Status::held, Status::taken, Status::held, Status::taken, Status::noSuchKey}));
+    EXPECT_EQ(
+        want({{1, keyLeft, controlOption},
+              {2, keyRight, controlOption},
+              {3, keyF, controlOption},
+              {4, keyLeft, controlOption},
+              {5, 63, controlOption}}),
+        (std::vector<Status>{Status::held, Status::taken, Status::held, Status::taken, Status::noSuchKey}));
     EXPECT_EQ(x_->roundTrips() - before, 1u);
     x_->sync();
-    EXPECT_TRUE(other.grab(xKey(keyRight), mods | XCB_MOD_MASK_LOCK));
+    EXPECT_TRUE(other.grabKey(xKey(keyRight), mods | XCB_MOD_MASK_LOCK));
 
     press("ctrl+alt+", keyLeft);
     EXPECT_EQ(calls_, (Calls{{1, true}, {1, false}}));
@@ -185,8 +157,8 @@ TEST_F(X11HotKeysTest, BatchRegistrationAndPresses)
     EXPECT_EQ(hotKeys_->registerHotKey(3, keyF, controlOption | 256), Status::held);
     x_->sync();
     for (int key : {keyLeft, keyF}) {
-        EXPECT_TRUE(other.grab(xKey(key), mods)) << key;
-        EXPECT_TRUE(other.grab(xKey(key), mods | hotKeys_->lockModifiers())) << key;
+        EXPECT_TRUE(other.grabKey(xKey(key), mods)) << key;
+        EXPECT_TRUE(other.grabKey(xKey(key), mods | hotKeys_->lockModifiers())) << key;
     }
     EXPECT_TRUE(unexpectedErrors_.empty());
 }
@@ -214,7 +186,7 @@ TEST_F(X11HotKeysTest, FiresWhateverLocksAreOn)
         SCOPED_TRACE(c.keymap);
         if (*c.keymap) {
             const int changes = keyboardChanges_;
-            changeKeymap(c.keymap);
+            run(c.keymap);
             EXPECT_EQ(keyboardChanges_, changes + 1);
             EXPECT_EQ(statuses_, std::vector<Status>{Status::held});
         }
@@ -226,40 +198,38 @@ TEST_F(X11HotKeysTest, FiresWhateverLocksAreOn)
         press("shift+ctrl+alt+", keyLeft);
         EXPECT_EQ(calls_, (Calls{{6, true}, {6, false}}));
         xcb_xkb_latch_lock_state(x_->xcb(), XCB_XKB_ID_USE_CORE_KBD, 0xff, 0, 0, 0, 0, 0, 0);
-        changeKeymap(usKeymap);
+        run(usKeymap);
     }
 }
 
-// This test verifies that under xfree86 key codes the physical keys keep
-// their combinations, and that one keymap change is one keymap read and one
-// re-registration however many notifications it brings.
-TEST_F(X11HotKeysTest, KeyboardChangeIsAnsweredOnceByKeyName)
-{
-    want({{7, keyLeft, controlOption}, {8, keyRight, controlOption}});
-    const int reads = layout_->keymapReads();
-    changeKeymap("setxkbmap -rules base -keycodes xfree86 -layout us");
-    EXPECT_EQ(layout_->keymapReads(), reads + 1);
-    EXPECT_EQ(keyboardChanges_, 1);
-    EXPECT_EQ(hotKeys_->keyboardChanges(), 1);
-    EXPECT_EQ(statuses_, (std::vector<Status>{Status::held, Status::held}));
-    EXPECT_EQ(xKey(keyLeft), 100);
-    EXPECT_EQ(xKey(keyRight), 102);
-    press("ctrl+alt+", keyLeft);
-    press("ctrl+alt+", keyRight);
-    EXPECT_EQ(calls_, (Calls{{7, true}, {7, false}, {8, true}, {8, false}}));
-}
-
-// This test verifies that the physical keys keep their combination through
-// layouts, that each layout group translates as its own, dead keys giving no
+// This test verifies that the physical keys keep their combinations under
+// other key numbers (xfree86) and through layouts, that one keymap change is
+// one keymap read and one re-registration however many notifications it
+// brings, that each layout group translates as its own, dead keys giving no
 // text, and that a group switch is followed without grabbing again.
-TEST_F(X11HotKeysTest, LayoutsAndGroups)
+TEST_F(X11HotKeysTest, KeymapsLayoutsAndGroups)
 {
-    want({{9, keyF, controlOption}});
-    for (const char* layout : {"de", "fr", "dvorak", "ru,de"}) {
-        changeKeymap(std::string("setxkbmap -rules evdev -layout ") + layout);
+    want({{7, keyLeft, controlOption}, {8, keyRight, controlOption}, {9, keyF, controlOption}});
+    const std::tuple<const char*, int, int> keymaps[] = {
+        {"-rules base -keycodes xfree86 -layout us", 100, 102},
+        {"-rules evdev -layout de", 113, 114},
+        {"-rules evdev -layout fr", 113, 114},
+        {"-rules evdev -layout dvorak", 113, 114},
+        {"-rules evdev -layout ru,de", 113, 114}};
+    for (const auto& [keymap, left, right] : keymaps) {
+        SCOPED_TRACE(keymap);
+        const int reads = layout_->keymapReads(), changes = keyboardChanges_;
+        run(std::string("setxkbmap ") + keymap);
+        EXPECT_EQ(layout_->keymapReads(), reads + 1);
+        EXPECT_EQ(keyboardChanges_, changes + 1);
+        EXPECT_EQ(hotKeys_->keyboardChanges(), changes + 1);
+        EXPECT_EQ(statuses_, std::vector<Status>(3, Status::held));
+        EXPECT_EQ(xKey(keyLeft), left);
+        EXPECT_EQ(xKey(keyRight), right);
         calls_.clear();
-        press("ctrl+alt+", keyF);
-        EXPECT_EQ(calls_, (Calls{{9, true}, {9, false}})) << layout;
+        for (int key : {keyLeft, keyRight, keyF})
+            press("ctrl+alt+", key);
+        EXPECT_EQ(calls_, (Calls{{7, true}, {7, false}, {8, true}, {8, false}, {9, true}, {9, false}}));
     }
     ASSERT_EQ(layout_->groupCount(), 2);
     ASSERT_EQ(layout_->currentGroup(), 0);
@@ -267,7 +237,7 @@ TEST_F(X11HotKeysTest, LayoutsAndGroups)
     EXPECT_EQ(layout_->translate(1, keyF, 0), "f");
     EXPECT_EQ(layout_->translate(1, keyF, KeyboardLayout::shiftState), "F");
     EXPECT_EQ(layout_->translate(1, 12, KeyboardLayout::optionState), "@"); // Q
-    EXPECT_EQ(layout_->translate(1, 50, 0), std::nullopt);                 // dead circumflex
+    EXPECT_EQ(layout_->translate(1, 50, 0), std::nullopt);                  // dead circumflex
     EXPECT_EQ(layout_->translate(1, keyLeft, 0), "\u2190");
     EXPECT_EQ(layout_->translate(1, 63, 0), std::nullopt);
     EXPECT_EQ(layout_->translate(2, keyF, 0), std::nullopt);
@@ -295,9 +265,6 @@ constexpr std::uint64_t functionFlag = 1ull << 23;
 // that a keymap's XF86Fn key gives the Fn code and flag.
 TEST_F(X11HotKeysTest, ModifierChangesReachTheMonitor)
 {
-    struct Release {
-        ~Release() { [[maybe_unused]] int r = std::system("xdotool keyup Shift_L Control_L Alt_L"); }
-    } release;
     run("xdotool keydown Shift_L");
     ASSERT_FALSE(modifierEvents_.empty());
     EXPECT_EQ(modifierEvents_.back().keyCode, 56);
@@ -312,7 +279,7 @@ TEST_F(X11HotKeysTest, ModifierChangesReachTheMonitor)
     run("xdotool key a");
     EXPECT_EQ(modifierEvents_.size(), before);
 
-    changeKeymap("xmodmap -e 'keycode 200 = XF86Fn' -e 'add mod3 = XF86Fn'");
+    run("xmodmap -e 'keycode 200 = XF86Fn' -e 'add mod3 = XF86Fn'");
     ASSERT_EQ(layout_->keyForKeysym(XKB_KEY_XF86Fn), 200);
     run("xdotool keydown XF86Fn");
     EXPECT_EQ(modifierEvents_.back().keyCode, 63);
