@@ -69,7 +69,8 @@ public:
     xcb_ewmh_connection_t& ewmh() { return ewmh_; }
     const xcb_ewmh_connection_t& ewmhAtoms() const { return ewmh_; }
     const Atoms& atoms() const { return atoms_; }
-    // Whether the server has RandR 1.5 (monitors).
+    // Whether the server has RandR; monitors are asked for where it does (a
+    // server older than 1.5 answers with an error, taken as none).
     bool hasMonitors() const { return hasMonitors_; }
     // The first event code of the XKB extension, which is set up for this
     // connection on the first call; none when the server lacks XKB 1.0.

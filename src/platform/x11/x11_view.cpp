@@ -1,6 +1,6 @@
 #include "platform/x11/x11_view.hpp"
 
-#include <algorithm>
+#include <array>
 #include <unordered_set>
 
 namespace tilewise {
