@@ -18,6 +18,7 @@
 #include "platform/x11/x11_window_access.hpp"
 #include "settings/file_defaults_store.hpp"
 #include "settings/launch_at_login.hpp"
+#include "shortcuts/keyboard_shortcuts.hpp"
 
 #include <signal.h>
 
@@ -113,6 +114,15 @@ int main(int argc, char** argv)
     if (xkbLayout)
         xkbModifiers = std::make_unique<X11ModifierMonitor>(*x, *xkbLayout);
     ModifierMonitor& modifiers = xkbModifiers ? static_cast<ModifierMonitor&>(*xkbModifiers) : noModifiers;
+    // Every hot key needs Control, Alt or Super, pressed before its key:
+    // the monitors are asked for then, and the press finds them read.
+    if (xkbModifiers) {
+        xkbModifiers->addMonitor([&windows](const ModifierEvent& e) {
+            if (e.modifierFlags & (KeyboardShortcuts::controlFlag | KeyboardShortcuts::optionFlag |
+                                   KeyboardShortcuts::commandFlag))
+                windows.prefetchMonitors();
+        });
+    }
     ConsoleAlerts alerts;
     std::unique_ptr<FileDefaultsStore> store = FileDefaultsStore::fromEnvironment();
     // Other writers (tilewisectl, the user's editor) are seen through the

@@ -202,12 +202,16 @@ void* X11Connection::awaitReply(unsigned int sequence)
     // Every request sent so far travels with this wait, and one round trip
     // brings all their replies: waits for those later are not counted again.
     // A NoOperation marks how far the batch reaches.
-    if (std::int32_t(sequence - coveredThrough_) > 0) {
-        ++roundTrips_;
-        coveredThrough_ = xcb_no_operation(conn_).sequence;
-    }
     xcb_generic_error_t* error = nullptr;
-    void* result = xcb_wait_for_reply(conn_, sequence, &error);
+    void* result = nullptr;
+    // One already read (a request sent ahead of its use) costs no wait.
+    if (!xcb_poll_for_reply(conn_, sequence, &result, &error)) {
+        if (std::int32_t(sequence - coveredThrough_) > 0) {
+            ++roundTrips_;
+            coveredThrough_ = xcb_no_operation(conn_).sequence;
+        }
+        result = xcb_wait_for_reply(conn_, sequence, &error);
+    }
     if (error) {
         handleError(*error);
         std::free(error);

@@ -69,6 +69,14 @@ void X11View::newOperation()
     monitorsStale_ = true;
 }
 
+void X11View::prefetchMonitors()
+{
+    if (!following_ || prefetched_)
+        return;
+    prefetched_ = requestMonitors(x_);
+    x_.flush();
+}
+
 X11View::Window& X11View::record(xcb_window_t w, bool client)
 {
     auto [it, added] = windows_.try_emplace(w);
@@ -175,8 +183,10 @@ void X11View::update()
                 x_.requestProperty(x_.root(), e._NET_CURRENT_DESKTOP, 1),
             };
         }
-        if (monitorsStale_)
-            p.monitors = requestMonitors(x_);
+        if (monitorsStale_) {
+            p.monitors = prefetched_ ? *prefetched_ : requestMonitors(x_);
+            prefetched_.reset();
+        }
         if (treeStale_) {
             p.tree = xcb_query_tree(x_.xcb(), x_.root());
             treeSince_ = p.tree->sequence;

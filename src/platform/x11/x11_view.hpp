@@ -80,6 +80,10 @@ public:
     void beginRead();
     // A new operation begins: the monitors are read again at the next use.
     void newOperation();
+    // An operation is likely to follow soon (the user holds a modifier of
+    // the hot keys): the monitors are asked for now, so that the operation
+    // finds them already read. Only while following.
+    void prefetchMonitors();
 
     // Up to date when returned; valid until the next call into the view.
     const Root& root();
@@ -111,6 +115,7 @@ private:
     bool selectedRoot_ = false;
     bool rootStale_ = true;
     bool monitorsStale_ = true;
+    std::optional<MonitorRequest> prefetched_;
     bool treeStale_ = true;
     std::uint32_t rootSince_ = 0;
     std::uint32_t treeSince_ = 0;

@@ -50,6 +50,8 @@ public:
     void followEvents() { view_.setFollowing(true); }
     // The monitors are read again at the next use.
     void newOperation() { view_.newOperation(); }
+    // An operation may follow: the monitors are asked for ahead of it.
+    void prefetchMonitors() { view_.prefetchMonitors(); }
 
     // How long a write waits for the window manager to apply it.
     void setWriteTimeout(std::chrono::milliseconds t) { writer_.setTimeout(t); }
