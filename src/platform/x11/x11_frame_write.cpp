@@ -19,6 +19,8 @@ constexpr std::chrono::milliseconds kConfigureNotifyWait{200};
 // How long the first round trip through a window manager may take before we
 // conclude that it does not answer for windows it does not manage.
 constexpr std::chrono::milliseconds kProbeDetectionWait{100};
+// How long a client's shadows must rest before a frame is computed with them.
+constexpr std::chrono::milliseconds kShadowsSettle{100};
 
 bool isSyntheticConfigureOf(const xcb_generic_event_t& ev, xcb_window_t window)
 {
@@ -92,24 +94,31 @@ bool X11FrameWriter::leaveHeldStates(xcb_window_t window, const ClientState& sta
     if (!heldStates(state).any())
         return false;
     // A client that draws its own shadows takes them off while it fills the
-    // screen and puts them back once it no longer does, a moment after the
-    // window manager's answer: the frame is computed with the new ones.
+    // screen and puts them back once it no longer does, each a moment after
+    // the window manager's answer (and the first may still be on its way):
+    // the frame is computed once they have settled.
     const XProperty& shadows = view_.window(window)->property(x_.atoms().gtkFrameExtents);
-    const bool shadowsToCome = shadows.exists() && FrameExtents::fromProperty(shadows.cardinals()) == FrameExtents{};
-    const std::uint64_t mark = x_.eventMark();
+    const bool drawsShadows = shadows.exists();
+    const bool shadowsOff = FrameExtents::fromProperty(shadows.cardinals()) == FrameExtents{};
+    std::uint64_t mark = x_.eventMark();
     changeStates(window, state, false);
     const Rect held = state.geometry.client;
     waitForWindowManager(window, wmCheck, canProbe, mark, [&held](const Rect& now) { return now.size != held.size; });
-    if (shadowsToCome) {
+    if (drawsShadows) {
         const xcb_atom_t atom = x_.atoms().gtkFrameExtents;
-        x_.waitForEvent(
-            [window, atom](const xcb_generic_event_t& ev) {
-                if ((ev.response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
-                    return false;
-                auto& p = reinterpret_cast<const xcb_property_notify_event_t&>(ev);
-                return p.window == window && p.atom == atom;
-            },
-            std::min(timeout_, kConfigureNotifyWait), mark);
+        auto isShadowChange = [window, atom](const xcb_generic_event_t& ev) {
+            if ((ev.response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+                return false;
+            auto& p = reinterpret_cast<const xcb_property_notify_event_t&>(ev);
+            return p.window == window && p.atom == atom;
+        };
+        // Off now: they come back within the write's bound. On: a change
+        // under way shows within a short one. Then until they rest.
+        std::chrono::milliseconds wait = shadowsOff ? timeout_ : kShadowsSettle;
+        for (int changes = 0; changes < 4 && x_.waitForEvent(isShadowChange, wait, mark); ++changes) {
+            mark = x_.eventMark();
+            wait = kShadowsSettle;
+        }
     }
     return true;
 }
@@ -249,6 +258,12 @@ void X11FrameWriter::write(xcb_window_t window, std::optional<Point> position, s
     }
 
     configure(window, *state, position, size, canMoveResize, canProbe, wmCheck, spaces);
+    if (before.state != state->state) {
+        // Shadows put back later than waited for: once more with them.
+        std::optional<ClientState> now = readClient(window);
+        if (now && now->geometry.gtk != state->geometry.gtk)
+            configure(window, *now, position, size, canMoveResize, canProbe, wmCheck, spaces);
+    }
     if (carry) {
         const std::uint64_t mark = x_.eventMark();
         changeStates(window, before, true);
