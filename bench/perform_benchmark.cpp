@@ -432,6 +432,9 @@ struct Session {
             return nullptr;
         }
         s->access = std::make_unique<X11WindowAccess>(*s->x);
+        // As the running program has it: kept current from events, the
+        // monitors read once per operation.
+        s->access->followEvents();
         s->listener = std::make_unique<LayoutListener>(*s->access);
         s->manager = std::make_unique<LayoutManager>(*s->access, s->store, s->loop, *s->listener);
         s->client = BenchClient::connect(error);
@@ -988,6 +991,7 @@ void benchmarkPerform(benchmark::State& state, Session& s, OperationType op)
         if (!s.reset())
             fail("the window did not go back to the starting frame");
         state.ResumeTiming();
+        s.access->newOperation();
         const std::uint64_t before = s.x->roundTrips();
         const Clock::time_point start = Clock::now();
         s.manager->perform(op);
