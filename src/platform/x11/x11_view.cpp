@@ -425,8 +425,13 @@ void X11View::handleEvent(const xcb_generic_event_t& ev)
         if (r.parent == x_.root()) {
             topLevel_[r.window] = true;
             record(r.window, false);
-        } else {
-            topLevel_.erase(r.window);
+        } else if (topLevel_.erase(r.window)) {
+            // Gone from sight, events and all, unless it is a client,
+            // whose own events follow it.
+            if (Window* w = find(r.window); w && !w->isClient) {
+                windows_.erase(r.window);
+                return;
+            }
         }
         if (Window* w = find(r.window)) {
             w->parent = r.parent;
