@@ -1,7 +1,4 @@
-// This test verifies that only one Tilewise holds a display, that names
-// meaning one display share its lock, and that the lock is only ever made
-// in a private folder of this user's: another local user can neither keep
-// Tilewise out nor steer where it creates a file.
+// One Tilewise per display, lock only in this user's private folder: no other user can block or steer it.
 #include "app/shortcut_status.hpp"
 #include "app/single_instance.hpp"
 
@@ -43,7 +40,7 @@ protected:
     std::string error;
 };
 
-TEST_F(SingleInstanceTest, SecondHolderIsRefusedUntilTheFirstIsGone)
+TEST_F(SingleInstanceTest, SecondHolderOfADisplayByAnyOfItsNamesIsRefusedUntilTheFirstIsGone)
 {
     auto first = SingleInstance::acquire(":5", dir.c_str(), error);
     ASSERT_TRUE(first) << error;
@@ -52,11 +49,8 @@ TEST_F(SingleInstanceTest, SecondHolderIsRefusedUntilTheFirstIsGone)
     EXPECT_EQ(error, "") << "refused because taken, not because of an error";
     first.reset();
     EXPECT_TRUE(SingleInstance::acquire(":5", dir.c_str(), error)) << error;
-}
 
-TEST_F(SingleInstanceTest, NamesOfOneDisplayShareItsLock)
-{
-    auto first = SingleInstance::acquire(":1", dir.c_str(), error);
+    first = SingleInstance::acquire(":1", dir.c_str(), error);
     ASSERT_TRUE(first) << error;
     enum Lock { shared, own, refused };
     // Each beside the holder of ":1".
@@ -104,9 +98,7 @@ TEST_F(SingleInstanceTest, ShortcutStatusIsReadOnlyWhileItsProgramRuns)
     const std::string path = dir + "/display-1.shortcuts";
     const std::vector<KeyboardShortcuts::Refusal> refusals{
         {"clipLeft", KeyboardShortcuts::Shortcut(123, 6144), HotKeyStatus::taken}};
-    {
-        std::ofstream(path) << encodeShortcutStatus(long(getpid()), refusals);
-    }
+    std::ofstream(path) << encodeShortcutStatus(long(getpid()), refusals);
     EXPECT_EQ(readShortcutStatus(path), (ShortcutRefusals{{"clipLeft", "taken by another program"}}));
     // A program that died without removing its file, and files that are no
     // status at all, tell nothing.
@@ -167,7 +159,7 @@ TEST_F(SingleInstanceTest, FolderThatIsNotPrivatelyOursIsRefused)
     }
 }
 
-TEST_F(SingleInstanceTest, LockFileIsNeverMadeThroughALink)
+TEST_F(SingleInstanceTest, LockFileIsNeverMadeThroughALinkNorInAMissingRuntimeFolder)
 {
     ASSERT_TRUE(fs::create_directory(dir + "/tilewise"));
     fs::permissions(dir + "/tilewise", fs::perms::owner_all);
@@ -175,10 +167,7 @@ TEST_F(SingleInstanceTest, LockFileIsNeverMadeThroughALink)
     EXPECT_FALSE(SingleInstance::acquire(":1", dir.c_str(), error));
     EXPECT_EQ(error, dir + "/tilewise/display-1.lock is a symbolic link; remove it");
     EXPECT_FALSE(fs::exists(dir + "/planted"));
-}
 
-TEST_F(SingleInstanceTest, MissingRuntimeFolderIsAnError)
-{
     const std::string missing = dir + "/missing";
     EXPECT_FALSE(SingleInstance::acquire(":1", missing.c_str(), error));
     EXPECT_EQ(error, "cannot create " + missing + "/tilewise: No such file or directory");

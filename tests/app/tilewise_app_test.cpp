@@ -1,6 +1,4 @@
-// This test verifies the program's start-up on the in-memory platform: the
-// settings are written once, the shortcuts follow the store and heal, and
-// the two hot key settings hold from the first moment.
+// Start-up: settings written once, shortcuts follow the store and heal, hot key settings hold at once.
 #include "app/tilewise_app.hpp"
 
 #include "platform/memory/manual_run_loop.hpp"
@@ -25,36 +23,33 @@ public:
     bool set(const std::string& key, const DefaultsValue& v) override
     {
         MemoryDefaultsStore::set(key, v);
-        commitUnlessBatched();
-        return true;
+        return commitUnlessBatched();
     }
     void beginBatch() override { ++depth_; }
     bool endBatch() override
     {
         --depth_;
-        commitUnlessBatched();
-        return true;
+        return commitUnlessBatched();
     }
     int commits = 0;
 
 private:
-    void commitUnlessBatched()
+    bool commitUnlessBatched()
     {
         if (depth_ == 0 && writes() != committed_) {
             ++commits;
             committed_ = writes();
         }
+        return true;
     }
-    int depth_ = 0;
-    int committed_ = 0;
+    int depth_ = 0, committed_ = 0;
 };
 
 class TilewiseAppTest : public ::testing::Test {
 protected:
     TilewiseAppTest()
     {
-        Screen s = windows.addScreen(Rect(0, 0, 1440, 900), Rect(0, 0, 1440, 875), "Built-in Display");
-        windows.setMainScreen(s);
+        windows.setMainScreen(windows.addScreen({0, 0, 1440, 900}, {0, 0, 1440, 875}, "Built-in Display"));
         window = windows.addWindow(Rect(300, 100, 500, 400), 7, 70);
         windows.setFocused(window);
     }

@@ -1,5 +1,4 @@
-// This test verifies the clip-cycle arithmetic on its own: the rules that the
-// engine tests reach only through particular windows.
+// Clip-cycle arithmetic alone: rules the engine tests reach only through particular windows.
 #include "layout/layout_geometry.hpp"
 
 #include <gtest/gtest.h>
@@ -17,8 +16,8 @@ const std::vector<double> widths{720, 480, 360};
 
 TEST(LayoutGeometryTest, NextClipSizeWithoutLearnedMinimum)
 {
-    auto next = [](double current, double x) {
-        return nextClipSize(Left, widths, area, current, x, std::nullopt);
+    auto next = [](double current, double x, OperationType op = Left) {
+        return nextClipSize(op, widths, area, current, x, std::nullopt);
     };
     EXPECT_EQ(next(720, 0), 480);
     EXPECT_EQ(next(721.9, 0), 480) << "within the tolerance of the first clip";
@@ -29,11 +28,10 @@ TEST(LayoutGeometryTest, NextClipSizeWithoutLearnedMinimum)
     EXPECT_EQ(next(480, -50), 360) << "left of the edge still touches it";
 
     // Right and Down measure the far edge, on both sides.
-    EXPECT_EQ(nextClipSize(Right, widths, area, 480, 961.9, std::nullopt), 360);
-    EXPECT_EQ(nextClipSize(Right, widths, area, 480, 958.1, std::nullopt), 360);
-    EXPECT_EQ(nextClipSize(Right, widths, area, 480, 957.9, std::nullopt), 720);
-    EXPECT_EQ(nextClipSize(Right, widths, area, 480, 962, std::nullopt), 720)
-        << "exactly 2 apart is not equal";
+    EXPECT_EQ(next(480, 961.9, Right), 360);
+    EXPECT_EQ(next(480, 958.1, Right), 360);
+    EXPECT_EQ(next(480, 957.9, Right), 720);
+    EXPECT_EQ(next(480, 962, Right), 720) << "exactly 2 apart is not equal";
     EXPECT_EQ(nextClipSize(Down, {875, 437.5}, area, 437.5, 462.5, std::nullopt), 875);
 
     EXPECT_EQ(nextClipSize(Left, {720}, area, 720, 0, std::nullopt), 720) << "a single clip stays";

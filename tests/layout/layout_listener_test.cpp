@@ -1,5 +1,4 @@
-// This test verifies how the layout records keep the frame to restore across
-// a series of operations and a user's move in between.
+// The layout records: the frame to restore across a series and a user's move.
 #include "layout/layout_listener.hpp"
 #include "platform/memory/memory_window_access.hpp"
 
@@ -8,12 +7,15 @@
 namespace tilewise {
 namespace {
 
-TEST(LayoutListenerTest, OriginalFrameSurvivesTheSeriesUntilTheUserMoves)
-{
+class LayoutListenerTest : public ::testing::Test {
+protected:
     MemoryWindowAccess access;
-    LayoutListener listener(access);
+    LayoutListener listener{access};
     WindowElement w = access.addWindow({100, 100, 400, 300}, 1, 7);
+};
 
+TEST_F(LayoutListenerTest, OriginalFrameSurvivesTheSeriesUntilTheUserMoves)
+{
     listener.recordBefore(w, 7);
     access.setFrame(w, Rect(0, 25, 720, 875));
     listener.recordAfter(w, 7);
@@ -31,11 +33,8 @@ TEST(LayoutListenerTest, OriginalFrameSurvivesTheSeriesUntilTheUserMoves)
               (LayoutListener::LayoutRecord{std::nullopt, Rect(720, 25, 720, 875), Rect(50, 60, 700, 800)}));
 }
 
-TEST(LayoutListenerTest, NoIdOrNoRecordLeavesTheRecordsAlone)
+TEST_F(LayoutListenerTest, NoIdOrNoRecordLeavesTheRecordsAlone)
 {
-    MemoryWindowAccess access;
-    LayoutListener listener(access);
-    WindowElement w = access.addWindow({100, 100, 400, 300}, 1, 7);
     listener.recordBefore(w, std::nullopt);
     listener.recordAfter(w, 7);
     EXPECT_TRUE(listener.layoutRecords.empty());

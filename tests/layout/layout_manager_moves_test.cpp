@@ -1,5 +1,4 @@
-// This test verifies the moves, corners, centring, screen moves and restore
-// through the engine entry, including the writes deferred to the run loop.
+// Moves, corners, centring, screen moves and restore, including writes deferred to the run loop.
 #include "layout_test_fixture.hpp"
 
 namespace tilewise {
@@ -8,7 +7,7 @@ namespace {
 using enum OperationType;
 using LayoutManagerMovesTest = LayoutTest;
 
-TEST_F(LayoutManagerMovesTest, HorizontalMovesStopFlushThenKeepThirtyPoints)
+TEST_F(LayoutManagerMovesTest, MovesStepAWidthOrFiftyPointsStopFlushThenKeepThirtyPointsVisible)
 {
     WindowElement w = focusedWindow({100, 100, 400, 300});
     EXPECT_EQ(frameAfter(MoveRightward), Rect(500, 100, 400, 300)) << "step is the window's own width";
@@ -21,13 +20,7 @@ TEST_F(LayoutManagerMovesTest, HorizontalMovesStopFlushThenKeepThirtyPoints)
     EXPECT_EQ(frameAfter(MoveLeftward).x(), -370);
     EXPECT_EQ(frameAfter(MoveRightward).x(), 0);
 
-    for (const Write& write : access.writes())
-        EXPECT_EQ(write.kind, WriteKind::Position) << "moves never resize";
-}
-
-TEST_F(LayoutManagerMovesTest, LittleMovesStepFiftyPoints)
-{
-    WindowElement w = focusedWindow({100, 60, 400, 300});
+    access.placeByUser(w, {100, 60, 400, 300});
     EXPECT_EQ(frameAfter(MoveUpwardLittle).y(), 25);
     access.placeByUser(w, {100, 26, 400, 300});
     EXPECT_EQ(frameAfter(MoveUpwardLittle).y(), 25) << "the visible top is the limit";
@@ -40,6 +33,9 @@ TEST_F(LayoutManagerMovesTest, LittleMovesStepFiftyPoints)
 
     EXPECT_EQ(frameAfter(MoveRightwardLittle).x(), 150);
     EXPECT_EQ(frameAfter(MoveLeftwardLittle).x(), 100);
+
+    for (const Write& write : access.writes())
+        EXPECT_EQ(write.kind, WriteKind::Position) << "moves never resize";
 }
 
 TEST_F(LayoutManagerMovesTest, CornersAndCentreKeepTheSize)
@@ -122,7 +118,7 @@ TEST_F(ScreenMoveTest, ScreenWithoutVisibleAreaIsNeitherSourceNorTarget)
     EXPECT_EQ(loop.pendingCount(), 0u);
 }
 
-TEST_F(LayoutManagerMovesTest, RestoreGoesBackBeforeTheSeries)
+TEST_F(LayoutManagerMovesTest, RestoreGoesBackBeforeTheSeriesAndWritesAgainWhenTheWindowDidNotFollow)
 {
     WindowElement w = focusedWindow({100, 100, 400, 300});
     manager.perform(LeftHalf);
@@ -135,31 +131,20 @@ TEST_F(LayoutManagerMovesTest, RestoreGoesBackBeforeTheSeries)
     manager.perform(LeftHalf);
     access.placeByUser(w, {200, 200, 500, 500});
     EXPECT_EQ(frameAfter(Restore), Rect(200, 200, 500, 500)) << "the user's place wins";
-}
 
-TEST_F(LayoutManagerMovesTest, RestoreWritesAgainLaterWhenTheWindowDidNotFollow)
-{
-    WindowElement w = focusedWindow({100, 100, 400, 300});
+    WindowElement stubborn = focusedWindow({100, 100, 400, 300});
     manager.perform(LeftHalf);
-    access.ignoreNextWrites(w, 1);
+    access.ignoreNextWrites(stubborn, 1);
     manager.perform(Restore);
-    EXPECT_EQ(access.frame(w), Rect(0, 25, 720, 875));
+    EXPECT_EQ(access.frame(stubborn), Rect(0, 25, 720, 875));
     EXPECT_EQ(loop.runPending(), 1);
-    EXPECT_EQ(access.frame(w), Rect(100, 100, 400, 300));
+    EXPECT_EQ(access.frame(stubborn), Rect(100, 100, 400, 300));
 
     // A window the engine never laid out is given its own frame: nothing moves.
     WindowElement fresh = focusedWindow({10, 10, 300, 300});
     manager.perform(Restore);
     EXPECT_EQ(access.frame(fresh), Rect(10, 10, 300, 300));
     EXPECT_EQ(loop.pendingCount(), 0u);
-}
-
-TEST_F(LayoutManagerMovesTest, PairsAndSpacesDoNothingYet)
-{
-    focusedWindow({100, 100, 400, 300});
-    for (OperationType op : {Pair, PairFor3, PairLast, NextSpace, PreviousSpace})
-        manager.perform(op);
-    EXPECT_TRUE(access.writes().empty());
 }
 
 } // namespace

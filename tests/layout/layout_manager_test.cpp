@@ -1,6 +1,4 @@
-// This test verifies the engine entry, the fixed fractions and clip cycling
-// against the in-memory desktop: what is written, in which order, and what
-// the engine learns from a window that refuses a size.
+// Engine entry, fixed fractions and clip cycling: what is written, in which order, what refusals teach.
 #include "layout_test_fixture.hpp"
 
 #include "layout/layout_geometry.hpp"
@@ -62,7 +60,7 @@ TEST_F(LayoutManagerTest, FixedFractionsTakeTheSizeTheWindowAcceptsInOneWrite)
     EXPECT_EQ(listener.minSizeForCurrentWindow, std::nullopt);
 }
 
-TEST_F(LayoutManagerTest, LeftCyclesThroughTheHorizontalClipsAboveTheStatedMinimum)
+TEST_F(LayoutManagerTest, LeftAndUpCycleThroughTheirClipsAboveTheStatedMinimum)
 {
     focusedWindow({300, 100, 500, 400});
     EXPECT_EQ(frameAfter(Left), Rect(0, 100, 720, 400))
@@ -81,16 +79,14 @@ TEST_F(LayoutManagerTest, LeftCyclesThroughTheHorizontalClipsAboveTheStatedMinim
     focusedWindow({300, 100, 500, 400});
     manager.perform(Left);
     EXPECT_EQ(listener.minSizeForCurrentWindow, std::nullopt) << "another window starts unlearned";
-}
 
-TEST_F(LayoutManagerTest, UpTouchesTheTopFromAbove)
-{
+    // Up touches the top from above.
     focusedWindow({100, 10, 500, 875});
     EXPECT_EQ(frameAfter(Up), Rect(100, 25, 500, 437));
     EXPECT_EQ(frameAfter(Up), Rect(100, 25, 500, 291));
 }
 
-TEST_F(LayoutManagerTest, RightLearnsMinimumWidthAndKeepsTheRightEdge)
+TEST_F(LayoutManagerTest, RefusedSizeIsLearnedOnItsAxisAndKeepsTheFarEdge)
 {
     WindowElement w = focusedWindow({720, 25, 720, 875});
     access.setMinimumSize(w, Size{500, 200});
@@ -101,6 +97,11 @@ TEST_F(LayoutManagerTest, RightLearnsMinimumWidthAndKeepsTheRightEdge)
 
     EXPECT_EQ(frameAfter(Right), Rect(720, 25, 720, 875)) << "at its minimum, the cycle starts over";
     EXPECT_EQ(frameAfter(Right), Rect(940, 25, 500, 875)) << "480 is clamped to the learned 500";
+
+    WindowElement tall = focusedWindow({0, 25, 800, 875});
+    access.setMinimumSize(tall, Size{100, 500});
+    EXPECT_EQ(frameAfter(Down), Rect(0, 400, 800, 500)) << "ends at the bottom";
+    EXPECT_EQ(listener.minSizeForCurrentWindow, (Size{unlearnedMinimum, 500}));
 }
 
 TEST_F(LayoutManagerTest, DownShrinksBeforeMovingAndGrowsAfter)
@@ -113,15 +114,6 @@ TEST_F(LayoutManagerTest, DownShrinksBeforeMovingAndGrowsAfter)
     access.placeByUser(w, {0, 100, 1440, 300});
     manager.perform(Down);
     EXPECT_EQ(access.writes(), (std::vector<Write>{frame(w, {0, 25, 1440, 875})}));
-}
-
-TEST_F(LayoutManagerTest, DownOnRefusedHeightEndsAtTheBottom)
-{
-    WindowElement w = focusedWindow({0, 25, 800, 875});
-    access.setMinimumSize(w, Size{100, 500});
-    manager.perform(Down);
-    EXPECT_EQ(access.frame(w), Rect(0, 400, 800, 500));
-    EXPECT_EQ(listener.minSizeForCurrentWindow, (Size{unlearnedMinimum, 500}));
 }
 
 TEST_F(LayoutManagerTest, SizeRoundedDownIsNoMinimumAndTheCycleGoesOn)
@@ -154,7 +146,7 @@ TEST_F(LayoutManagerTest, ClipListsComeFromTheScreenConfigurationAtEachUse)
     EXPECT_EQ(frameAfter(Left), Rect(1440, 100, 600, 400)) << "no entry for this screen: global list";
 }
 
-TEST_F(LayoutManagerTest, NotAllowedToActTouchesNothing)
+TEST_F(LayoutManagerTest, NotAllowedToActOrNotAvailableYetTouchesNothing)
 {
     WindowElement w = focusedWindow({300, 100, 500, 400});
     writeJsonArray(store, settings_keys::excludes, std::vector<std::string>{"org.example.editor"});
@@ -166,13 +158,18 @@ TEST_F(LayoutManagerTest, NotAllowedToActTouchesNothing)
     access.setTrusted(true);
     access.setFrontmostBundleIdentifier(std::nullopt);
     manager.perform(Maximize);
-
-    EXPECT_TRUE(access.writes().empty());
     EXPECT_TRUE(listener.layoutRecords.empty());
+
+    // Allowed again, but these have nothing to do yet.
+    access.setFrontmostBundleIdentifier("org.example.editor");
+    ASSERT_TRUE(manager.canOperate());
+    for (OperationType op : {Pair, PairFor3, PairLast, NextSpace, PreviousSpace})
+        manager.perform(op);
+    EXPECT_TRUE(access.writes().empty());
     EXPECT_EQ(access.frame(w), Rect(300, 100, 500, 400));
 }
 
-TEST_F(LayoutManagerTest, UnusableClipListsLeaveTheWindowAloneAndAreReportedOnce)
+TEST_F(LayoutManagerTest, UnusableClipListsAreReportedOnceAndClipsAboveOneCountAsTheWholeFrame)
 {
     std::ostringstream out, err;
     diag::Capture capture(out, err);
@@ -195,10 +192,7 @@ TEST_F(LayoutManagerTest, UnusableClipListsLeaveTheWindowAloneAndAreReportedOnce
     EXPECT_EQ(frameAfter(Up), Rect(300, 25, 500, 175)) << "bad clips are skipped, good ones serve";
     for (const Write& write : access.writes())
         EXPECT_TRUE(std::isfinite(write.size.width) && std::isfinite(write.size.height));
-}
 
-TEST_F(LayoutManagerTest, StoredClipsAboveOneCountAsTheWholeVisibleFrame)
-{
     focusedWindow({300, 100, 500, 400});
     writeJsonArray(store, settings_keys::clipHorizontal, std::vector<Clip>{{3, 2}});
     EXPECT_EQ(frameAfter(Left), Rect(0, 100, 1440, 400));

@@ -1,6 +1,4 @@
-// The desktop most layout tests run on: one 1440 x 900 screen whose visible
-// frame leaves a 25-point panel at the top, so in window space the visible
-// frame is top 25, bottom 900, left 0, right 1440.
+// One 1440 x 900 screen, 25-point panel on top: visible frame in window space is (0, 25)-(1440, 900).
 #pragma once
 
 #include "layout/layout_listener.hpp"
@@ -41,18 +39,9 @@ protected:
         return access.frame(*access.focusedWindow());
     }
 
-    static Write position(WindowElement w, double x, double y)
-    {
-        return Write{w, WriteKind::Position, {x, y}, {}};
-    }
-    static Write size(WindowElement w, double width, double height)
-    {
-        return Write{w, WriteKind::Size, {}, {width, height}};
-    }
-    static Write frame(WindowElement w, const Rect& r)
-    {
-        return Write{w, WriteKind::Frame, r.origin, r.size};
-    }
+    Write position(WindowElement w, double x, double y) { return {w, WriteKind::Position, {x, y}, {}}; }
+    Write size(WindowElement w, double wide, double high) { return {w, WriteKind::Size, {}, {wide, high}}; }
+    Write frame(WindowElement w, const Rect& r) { return {w, WriteKind::Frame, r.origin, r.size}; }
 };
 
 inline void PrintTo(const MemoryWindowAccess::Write& w, std::ostream* os)

@@ -1,5 +1,4 @@
-// This test verifies the operation catalogue: names, ordinals, the JSON form
-// with its exact failure message, and the fixed-fraction table.
+// The operation catalogue: names, ordinals, JSON form and fixed fractions.
 #include "layout/fixed_clip_values.hpp"
 #include "layout/operation_decode_error.hpp"
 #include "layout/operation_type.hpp"

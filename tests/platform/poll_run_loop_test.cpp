@@ -1,5 +1,4 @@
-// This test verifies the program's run loop: order of posted work, timers,
-// readable descriptors, the per-turn hooks and quitting on a signal.
+// The run loop: order of posted work, timers, readable descriptors, turn hooks, quitting on a signal.
 #include "platform/poll_run_loop.hpp"
 
 #include <gtest/gtest.h>

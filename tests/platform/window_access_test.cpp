@@ -1,6 +1,4 @@
-// This test verifies the algorithms every WindowAccess shares: window-id
-// matching, flooring of writes, the primary screen and the screen under the
-// mouse.
+// Shared WindowAccess rules: window-id matching, flooring of writes, primary screen, screen under mouse.
 #include "platform/memory/memory_window_access.hpp"
 
 #include <gtest/gtest.h>
@@ -38,10 +36,9 @@ TEST(WindowAccessTest, FrameIsFlooredAndWrittenOnce)
     MemoryWindowAccess access;
     WindowElement w = access.addWindow({0, 0, 100, 100});
     access.setFrame(w, Rect(100.9, -0.5, 640.5, 480.99));
-    ASSERT_EQ(access.writes().size(), 1u);
-    EXPECT_EQ(access.writes()[0].kind, MemoryWindowAccess::WriteKind::Frame);
-    EXPECT_EQ(access.writes()[0].position, (Point{100, -1})) << "floor, not truncation";
-    EXPECT_EQ(access.writes()[0].size, (Size{640, 480}));
+    // Floor, not truncation: -0.5 is -1.
+    EXPECT_EQ(access.writes(), (std::vector<MemoryWindowAccess::Write>{
+                                   {w, MemoryWindowAccess::WriteKind::Frame, {100, -1}, {640, 480}}}));
     EXPECT_EQ(access.frame(w), Rect(100, -1, 640, 480));
 }
 

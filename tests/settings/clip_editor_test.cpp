@@ -1,6 +1,4 @@
-// This test verifies the editing rules of the clips page: validation and
-// sorting on add, the last-clip refusal, the long-list notice, per-screen
-// configurations, and the clip picker's warning.
+// The clips page's rules: add validates and sorts, the last clip stays, long-list notice, per-screen lists.
 #include "settings/clip_editor.hpp"
 
 #include "platform/diagnostics.hpp"
@@ -10,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 
 namespace tilewise {
@@ -53,6 +52,10 @@ TEST_F(ClipEditorTest, AddRefusesDuplicatesAndValuesThePickersCannotProduce)
     EXPECT_EQ(verticalClips(store), (std::vector<Clip>{{4, 4}, {1, 3}}));
     // The default horizontal list already holds 1/2.
     EXPECT_EQ(editor.add(defaultH, {1, 2}), exists);
+    // The picker only warns about a clip above 1.
+    EXPECT_EQ(clipPickerWarning({0, 4}), std::nullopt);
+    EXPECT_EQ(clipPickerWarning({4, 4}), std::nullopt);
+    EXPECT_EQ(clipPickerWarning({5, 4}), "This would lead to unpredictable result");
 }
 
 TEST_F(ClipEditorTest, UndecodableStoredListIsEditedFromItsDefault)
@@ -139,24 +142,11 @@ TEST_F(ClipEditorTest, DeletingAScreenConfigurationAsksAndActsOnALaterTurn)
     screens = screenClips(store);
     ASSERT_EQ(screens.size(), 1u);
     EXPECT_EQ(screens[0].name, "B");
-}
 
-TEST_F(ClipEditorTest, DeleteRunsEvenWhenTheEditorIsGone)
-{
-    {
-        ClipEditor page(store, loop);
-        page.createScreenConfiguration("A");
-        page.answerDelete("A", ClipEditor::DeleteAnswer::confirm);
-    }
+    // The deletion runs even when the page is gone by then.
+    std::make_unique<ClipEditor>(store, loop)->answerDelete("B", ClipEditor::DeleteAnswer::confirm);
     loop.runPending();
     EXPECT_TRUE(screenClips(store).empty());
-}
-
-TEST(ClipPickerTest, WarnsWithoutRefusing)
-{
-    EXPECT_EQ(clipPickerWarning({0, 4}), std::nullopt);
-    EXPECT_EQ(clipPickerWarning({4, 4}), std::nullopt);
-    EXPECT_EQ(clipPickerWarning({5, 4}), "This would lead to unpredictable result");
 }
 
 } // namespace

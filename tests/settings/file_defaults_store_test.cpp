@@ -1,5 +1,4 @@
-// The file-backed defaults store on real folders, with real other processes:
-// what the user wrote, whoever wrote it, must never be lost.
+// The file store on real folders with real other processes: what the user wrote is never lost.
 #include "settings/file_defaults_store.hpp"
 
 #include "platform/diagnostics.hpp"
@@ -85,8 +84,7 @@ protected:
     fs::path root_ = temp_.path();
     fs::path dir_ = root_ / "tilewise";
     fs::path file_ = dir_ / "defaults.json";
-    std::ostringstream out_;
-    std::ostringstream err_;
+    std::ostringstream out_, err_;
     diag::Capture capture_{out_, err_};
 };
 
@@ -323,13 +321,12 @@ TEST_F(FileDefaultsStoreTest, UnchangedValuesWriteNothingAndABatchWritesOnce)
     auto writes = [&] {
         int count = 0;
         alignas(inotify_event) char buffer[4096];
-        for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;)
             for (ssize_t at = 0; at < n;) {
                 const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
                 count += event->len > 0 && std::string(event->name) == "defaults.json";
                 at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
             }
-        }
         return count;
     };
     struct stat before {};

@@ -1,5 +1,4 @@
-// This test verifies the internal notifications: delivery by name with the
-// user info, and observers that add or remove observers while being told.
+// Internal notifications: delivery by name with user info, observers changing observers mid-post.
 #include "settings/notification_center.hpp"
 #include "settings/setting_enums.hpp"
 

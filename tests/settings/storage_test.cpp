@@ -1,6 +1,4 @@
-// This test verifies the start steps of the settings object on fresh and
-// used stores, the effects of its fields, the one-time search notice and
-// the frontmost-application tracker driven by change notifications.
+// The settings object: start on fresh and used stores, field effects, search notice, frontmost app.
 #include "settings/storage.hpp"
 
 #include "platform/memory/memory_alerts.hpp"
@@ -73,11 +71,10 @@ TEST_F(StorageTest, FreshStoreGetsEveryKeyWithItsDefault)
 
 TEST_F(StorageTest, StoredValuesWinOverTheFirstStartDefaults)
 {
-    store.set(keys::showMenubarIcon, false);
-    store.set(keys::smartPairMode, false);
-    store.set(keys::launchAtLogin, true);
-    store.set(keys::threeWayPair, true);
-    store.set(keys::quickActionEnabled, true);
+    for (auto [key, value] : {std::pair{keys::showMenubarIcon, false}, {keys::smartPairMode, false},
+                              {keys::launchAtLogin, true}, {keys::threeWayPair, true},
+                              {keys::quickActionEnabled, true}})
+        store.set(key, value);
     auto storage = start();
     EXPECT_FALSE(storage->showMenubarIcon());
     EXPECT_FALSE(storage->smartPairMode());
@@ -89,19 +86,19 @@ TEST_F(StorageTest, StoredValuesWinOverTheFirstStartDefaults)
 
 TEST_F(StorageTest, EnumsMatchTheirRawValuesExactlyAndUnknownTextIsOverwritten)
 {
+    using Sizing = SmartPairModeSizing;
+    using Option = ScreenOption;
     struct Case {
         DefaultsValue sizing, screen;
-        SmartPairModeSizing wantSizing;
-        ScreenOption wantScreen;
+        Sizing wantSizing;
+        Option wantScreen;
     };
     const std::vector<Case> cases{
-        {std::string("matchTheFirst"), std::string("primaryScreen"), SmartPairModeSizing::matchTheFirst,
-         ScreenOption::primaryScreen},
-        {std::string("MatchTheFirst"), std::string(""), SmartPairModeSizing::maximize,
-         ScreenOption::activeScreen},
-        {std::string("matchTheFirst "), std::string("mouseScreen"), SmartPairModeSizing::maximize,
-         ScreenOption::mouseScreen},
-        {true, false, SmartPairModeSizing::maximize, ScreenOption::activeScreen},
+        {std::string("matchTheFirst"), std::string("primaryScreen"), Sizing::matchTheFirst,
+         Option::primaryScreen},
+        {std::string("MatchTheFirst"), std::string(""), Sizing::maximize, Option::activeScreen},
+        {std::string("matchTheFirst "), std::string("mouseScreen"), Sizing::maximize, Option::mouseScreen},
+        {true, false, Sizing::maximize, Option::activeScreen},
     };
     for (const Case& c : cases) {
         MemoryDefaultsStore s;
@@ -157,7 +154,6 @@ TEST_F(StorageTest, AssignmentWritesNotifiesAndThenRunsTheEffect)
 
     // Re-applying after the catalogue has bound its handlers keeps the
     // behaviour of a change.
-    hotKeyCalls.clear();
     storage->setThreeWayPair(false);
     hotKeyCalls.clear();
     storage->applyHotKeySettings();

@@ -1,6 +1,4 @@
-// This test verifies the fixed key tables and where a key's text comes from:
-// the current group when it is Latin, else the first Latin group that gives
-// the key a character, else the key's US legend.
+// Key tables, and a key's text: the current group if Latin, else a Latin group, else the US legend.
 #include "platform/memory/memory_keyboard_layout.hpp"
 #include "shortcuts/key_positions.hpp"
 #include "shortcuts/key_text.hpp"
@@ -8,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 namespace tilewise {
 namespace {
@@ -48,25 +47,20 @@ TEST(KeyTextTest, DisplayTextFallsBackFromTheCurrentGroupToLatinGroupsToTheLegen
 
 TEST(KeyTextTest, CapitalizedRaisesTheFirstLetterOfEachWordInEveryScript)
 {
-    EXPECT_EQ(capitalized("f"), "F");
-    EXPECT_EQ(capitalized("page down"), "Page Down");
-    EXPECT_EQ(capitalized("ü"), "Ü");
-    EXPECT_EQ(capitalized("я"), "Я");
-    EXPECT_EQ(capitalized("ß"), "ß");
-    EXPECT_EQ(capitalized("[ x"), "[ X");
-    EXPECT_EQ(capitalized(""), "");
     // Bytes that are no UTF-8 pass through unchanged.
-    EXPECT_EQ(capitalized("\xC3"), "\xC3");
-    EXPECT_EQ(capitalized("\xFF" "a"), "\xFF" "a");
+    const std::pair<const char*, const char*> cases[] = {
+        {"f", "F"}, {"page down", "Page Down"}, {"ü", "Ü"}, {"я", "Я"},          {"ß", "ß"},
+        {"[ x", "[ X"}, {"", ""},                {"\xC3", "\xC3"}, {"\xFF" "a", "\xFF" "a"}};
+    for (auto [text, expected] : cases)
+        EXPECT_EQ(capitalized(text), expected) << text;
 }
 
-TEST(KeyTextTest, MenuTableCoversItsThirtyNineKeys)
+TEST(KeyTextTest, MenuTextComesFromItsTableOfThirtyNineKeysThenTheCurrentGroupThenTheLatinOnes)
 {
     MemoryKeyboardLayout layout;
     layout.set(0, 0, "ф");
-    const std::pair<int, const char*> samples[] = {
-        {36, "↩"}, {49, "Space"}, {102, "英数"}, {114, "?⃝"}, {123, "←"}, {122, "F1"}, {96, "F5"}, {90, "F20"},
-    };
+    const std::pair<int, const char*> samples[] = {{36, "↩"},   {49, "Space"}, {102, "英数"}, {114, "?⃝"},
+                                                   {123, "←"}, {122, "F1"},   {96, "F5"},    {90, "F20"}};
     for (auto [code, text] : samples)
         EXPECT_EQ(menuKeyText(code, 0, layout), text) << code;
     // Every other known key falls to its legend.
@@ -74,26 +68,22 @@ TEST(KeyTextTest, MenuTableCoversItsThirtyNineKeys)
     for (int code = 0; code < 128; ++code)
         covered += menuKeyText(code, 0, layout).has_value();
     EXPECT_EQ(covered, int(keyPositions().size()));
-}
 
-TEST(KeyTextTest, MenuTextTriesTheCurrentGroupThenTheLatinOnes)
-{
-    MemoryKeyboardLayout layout;
-    layout.loadUs(0);
-    layout.set(1, 0, "ф");
-    layout.set(1, Key::f, "а");
-    layout.set(1, Key::c, "");
-    layout.set(1, Key::p, "π", KeyboardLayout::optionState);
-    layout.set(1, Key::p, "∏", KeyboardLayout::shiftState | KeyboardLayout::optionState);
-    layout.setCurrentGroup(1);
+    MemoryKeyboardLayout groups;
+    groups.loadUs(0);
+    groups.set(1, 0, "ф");
+    groups.set(1, Key::f, "а");
+    groups.set(1, Key::c, "");
+    groups.set(1, Key::p, "π", KeyboardLayout::optionState);
+    groups.set(1, Key::p, "∏", KeyboardLayout::shiftState | KeyboardLayout::optionState);
+    groups.setCurrentGroup(1);
 
-    EXPECT_EQ(menuKeyText(Key::f, 0, layout), "а");
-    EXPECT_EQ(menuKeyText(Key::f, 512, layout), "F");
-    EXPECT_EQ(menuKeyText(Key::c, 0, layout), "c");
     // Control and Command do not change the text.
-    EXPECT_EQ(menuKeyText(Key::p, 2048 | 4096 | 256, layout), "π");
-    EXPECT_EQ(menuKeyText(Key::p, 2048 | 512, layout), "∏");
-    EXPECT_EQ(menuKeyText(Key::p, 0, layout), "p");
+    const std::tuple<int, int, const char*> cases[] = {{Key::f, 0, "а"},   {Key::f, 512, "F"},
+                                                       {Key::c, 0, "c"},   {Key::p, 2048 | 4096 | 256, "π"},
+                                                       {Key::p, 2048 | 512, "∏"}, {Key::p, 0, "p"}};
+    for (auto [code, modifiers, text] : cases)
+        EXPECT_EQ(menuKeyText(code, modifiers, groups), text) << code << " " << modifiers;
 }
 
 TEST(KeyTextTest, KeyPositionsAreOneToOne)

@@ -1,7 +1,4 @@
-// This test verifies the shortcut catalogue on a fresh and on a used store:
-// which operation each default combination performs, the exact-centre
-// setting read at the press, the quick action shortcut, and the Fn double
-// tap timed on the fake clock.
+// The shortcut catalogue: default combinations, exact centre at the press, quick action, Fn double tap.
 #include "platform/diagnostics.hpp"
 #include "platform/memory/manual_run_loop.hpp"
 #include "platform/memory/memory_hot_key_registrar.hpp"
@@ -20,6 +17,7 @@ namespace tilewise {
 namespace {
 
 using Shortcut = KeyboardShortcuts::Shortcut;
+using enum OperationType;
 constexpr int controlOption = KeyboardShortcuts::control | KeyboardShortcuts::option;
 constexpr std::uint64_t fnDown = KeyboardShortcuts::functionFlag;
 
@@ -55,17 +53,23 @@ protected:
     std::unique_ptr<KeyboardShortcuts> service;
     std::unique_ptr<ShortcutsManagerState> state;
     std::vector<OperationType> performed;
+    std::ostringstream out, err;
+    diag::Capture capture{out, err};
 };
 
-TEST_F(ShortcutsManagerStateTest, FreshStoreBindsTheDefaultCombinations)
+TEST_F(ShortcutsManagerStateTest, FreshStoreBindsTheDefaultCombinationsAndCenterReadsItsSettingAtEachPress)
 {
     press(Key::leftArrow);
     press(Key::f);
     press(Key::rightArrow, controlOption | KeyboardShortcuts::command);
     press(Key::leftBracket);
-    EXPECT_EQ(performed,
-              (std::vector<OperationType>{OperationType::Left, OperationType::Maximize,
-                                          OperationType::MoveRightward, OperationType::PreviousScreen}));
+    press(Key::c);
+    store.set("TilewiseUseExactCenterKey", true);
+    press(Key::c);
+    store.set("TilewiseUseExactCenterKey", false);
+    press(Key::c);
+    EXPECT_EQ(performed, (std::vector<OperationType>{Left, Maximize, MoveRightward, PreviousScreen, Center,
+                                                     ExactCenter, Center}));
     // 4 clips, 4 moves, maximize, center, pair and the two screens.
     EXPECT_EQ(registrar->registrationCount(), 13u);
     EXPECT_EQ(service->shortcut(*state->name("clipLeftHalf")), std::nullopt);
@@ -87,28 +91,13 @@ TEST_F(ShortcutsManagerStateTest, EveryNameWithAStoredCombinationPerformsItsOper
         EXPECT_EQ(performed[i], ShortcutsManagerState::catalogue()[i].operation) << i;
 }
 
-TEST_F(ShortcutsManagerStateTest, CenterFollowsTheExactCenterSettingAtEachPress)
-{
-    press(Key::c);
-    store.set("TilewiseUseExactCenterKey", true);
-    press(Key::c);
-    store.set("TilewiseUseExactCenterKey", false);
-    press(Key::c);
-    EXPECT_EQ(performed, (std::vector<OperationType>{OperationType::Center, OperationType::ExactCenter,
-                                                     OperationType::Center}));
-}
-
 TEST_F(ShortcutsManagerStateTest, QuickActionShortcutSaysThePanelIsMissingOrOpensIt)
 {
     const auto& launch = state->launchQuickAction();
     EXPECT_EQ(service->shortcut(launch), std::nullopt);
     service->setShortcut(launch, Shortcut(Key::space, controlOption));
 
-    std::ostringstream out, err;
-    {
-        diag::Capture capture(out, err);
-        press(Key::space);
-    }
+    press(Key::space);
     EXPECT_EQ(err.str(), "tilewise: launchQuickAction: the quick action panel is not available yet\n");
 
     int opened = 0;
@@ -148,7 +137,7 @@ TEST_F(FnDoubleTapTest, ATapWithin250MsOfThePreviousOneMaximizes)
             loop.advance(std::chrono::milliseconds(gap));
             tapFn();
         }
-        EXPECT_EQ(performed, std::vector<OperationType>(maximizes, OperationType::Maximize)) << gaps.size();
+        EXPECT_EQ(performed, std::vector<OperationType>(maximizes, Maximize)) << gaps.size();
     }
 }
 
