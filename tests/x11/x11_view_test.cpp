@@ -31,7 +31,8 @@ protected:
         const std::uint32_t values[] = {1};
         xcb_create_window(client_->xcb(), XCB_COPY_FROM_PARENT, w, parent, std::int16_t(r.x()),
                           std::int16_t(r.y()), std::uint16_t(r.width()), std::uint16_t(r.height()), 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT, values);
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT,
+                          values);
         xcb_map_window(client_->xcb(), w);
         client_->x().sync();
         return w;
@@ -107,7 +108,8 @@ TEST_F(X11ViewTest, WindowsGoneBetweenEventsAreForgottenQuietly)
     const xcb_window_t w = unmanaged(x_->root(), Rect(20, 20, 50, 50));
     ASSERT_TRUE(where(w));
     // Changed, then destroyed before the view reads the change.
-    xcb_change_property(client_->xcb(), XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, 2, "a");
+    xcb_change_property(client_->xcb(), XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, 2,
+                        "a");
     xcb_destroy_window(client_->xcb(), w);
     settle();
     EXPECT_FALSE(where(w));

@@ -414,7 +414,8 @@ std::vector<std::string> X11Connection::atomNames(std::span<const xcb_atom_t> at
         if (pending == pendingNames_.end())
             continue;
         if (auto r = reply<xcb_get_atom_name_reply_t>(pending->second))
-            atomNames_[a] = std::string(xcb_get_atom_name_name(r.get()), xcb_get_atom_name_name_length(r.get()));
+            atomNames_[a] =
+                std::string(xcb_get_atom_name_name(r.get()), xcb_get_atom_name_name_length(r.get()));
         pendingNames_.erase(pending);
     }
     std::vector<std::string> names;

@@ -80,8 +80,10 @@ void X11FrameWriter::changeStates(xcb_window_t window, const ClientState& state,
 {
     xcb_ewmh_connection_t& e = x_.ewmh();
     // Each direction of maximization as the window held it.
-    xcb_atom_t vert = contains(state.state, e._NET_WM_STATE_MAXIMIZED_VERT) ? e._NET_WM_STATE_MAXIMIZED_VERT : 0;
-    xcb_atom_t horz = contains(state.state, e._NET_WM_STATE_MAXIMIZED_HORZ) ? e._NET_WM_STATE_MAXIMIZED_HORZ : 0;
+    xcb_atom_t vert =
+        contains(state.state, e._NET_WM_STATE_MAXIMIZED_VERT) ? e._NET_WM_STATE_MAXIMIZED_VERT : 0;
+    xcb_atom_t horz =
+        contains(state.state, e._NET_WM_STATE_MAXIMIZED_HORZ) ? e._NET_WM_STATE_MAXIMIZED_HORZ : 0;
     if (vert || horz)
         requestStateChange(x_, window, add, vert ? vert : horz, vert ? horz : xcb_atom_t(XCB_ATOM_NONE));
     if (contains(state.state, e._NET_WM_STATE_FULLSCREEN))
@@ -97,13 +99,17 @@ bool X11FrameWriter::leaveHeldStates(xcb_window_t window, const ClientState& sta
     // screen and puts them back once it no longer does, each a moment after
     // the window manager's answer (and the first may still be on its way):
     // the frame is computed once they have settled.
-    const XProperty& shadows = view_.window(window)->property(x_.atoms().gtkFrameExtents);
+    const X11View::Window* w = view_.window(window);
+    if (!w)
+        return false; // gone: the write that follows finds nothing either
+    const XProperty& shadows = w->property(x_.atoms().gtkFrameExtents);
     const bool drawsShadows = shadows.exists();
     const bool shadowsOff = FrameExtents::fromProperty(shadows.cardinals()) == FrameExtents{};
     std::uint64_t mark = x_.eventMark();
     changeStates(window, state, false);
     const Rect held = state.geometry.client;
-    waitForWindowManager(window, wmCheck, canProbe, mark, [&held](const Rect& now) { return now.size != held.size; });
+    waitForWindowManager(window, wmCheck, canProbe, mark,
+                         [&held](const Rect& now) { return now.size != held.size; });
     if (drawsShadows) {
         const xcb_atom_t atom = x_.atoms().gtkFrameExtents;
         auto isShadowChange = [window, atom](const xcb_generic_event_t& ev) {

@@ -49,9 +49,9 @@ std::vector<xcb_atom_t> X11View::clientAtoms() const
 {
     const xcb_ewmh_connection_t& e = x_.ewmhAtoms();
     const X11Connection::Atoms& a = x_.atoms();
-    return {e._NET_WM_WINDOW_TYPE,   e._NET_WM_STATE,      e._NET_WM_PID,        XCB_ATOM_WM_CLASS,
+    return {e._NET_WM_WINDOW_TYPE,      e._NET_WM_STATE,          e._NET_WM_PID,        XCB_ATOM_WM_CLASS,
             XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_WM_NORMAL_HINTS, e._NET_FRAME_EXTENTS, a.gtkFrameExtents,
-            e._NET_WM_STRUT_PARTIAL, e._NET_WM_STRUT,      a.gtkApplicationId,   a.kdeDesktopFile,
+            e._NET_WM_STRUT_PARTIAL,    e._NET_WM_STRUT,          a.gtkApplicationId,   a.kdeDesktopFile,
             a.bamfDesktopFile};
 }
 
@@ -264,7 +264,8 @@ void X11View::update()
             treeStale_ = false;
         }
         for (Pending::Fetch& f : p.fetches) {
-            auto attributes = f.attributes ? x_.reply<xcb_get_window_attributes_reply_t>(*f.attributes) : nullptr;
+            auto attributes =
+                f.attributes ? x_.reply<xcb_get_window_attributes_reply_t>(*f.attributes) : nullptr;
             auto geometry = f.geometry ? x_.reply<xcb_get_geometry_reply_t>(*f.geometry) : nullptr;
             auto tree = f.tree ? x_.reply<xcb_query_tree_reply_t>(*f.tree) : nullptr;
             auto origin = f.origin ? x_.reply<xcb_translate_coordinates_reply_t>(*f.origin) : nullptr;
@@ -315,7 +316,8 @@ void X11View::markTopLevelMoved(xcb_window_t frame)
         if (w.parent == frame && it != windows_.end() && !it->second.geometryStale) {
             // A client straight inside the frame moves with it.
             const Window& f = it->second;
-            w.client.origin = Point{f.client.x() + f.border + w.inParent.x, f.client.y() + f.border + w.inParent.y};
+            w.client.origin =
+                Point{f.client.x() + f.border + w.inParent.x, f.client.y() + f.border + w.inParent.y};
         } else if (w.parent == frame || !topLevel_.contains(w.parent)) {
             // Deeper inside a frame of unknown shape: read again.
             w.geometryStale = true;
@@ -382,9 +384,10 @@ void X11View::handleEvent(const xcb_generic_event_t& ev)
         w->inParent = Point{double(c.x), double(c.y)};
         if (w->parent == x_.root()) {
             w->client.origin = w->inParent;
-        } else if (Window* parent = find(w->parent); parent && topLevel_.contains(w->parent) &&
-                                                       !parent->geometryStale) {
-            w->client.origin = Point{parent->client.x() + parent->border + c.x, parent->client.y() + parent->border + c.y};
+        } else if (Window* parent = find(w->parent);
+                   parent && topLevel_.contains(w->parent) && !parent->geometryStale) {
+            w->client.origin =
+                Point{parent->client.x() + parent->border + c.x, parent->client.y() + parent->border + c.y};
         } else {
             w->geometryStale = true;
         }

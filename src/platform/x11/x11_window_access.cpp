@@ -138,7 +138,8 @@ std::optional<WindowId> X11WindowAccess::windowId(const WindowElement& w)
     if (!v || !v->viewable || !contains(root.clients, *window))
         return std::nullopt;
     auto type = v->property(x_.ewmh()._NET_WM_WINDOW_TYPE).cardinals();
-    if (contains(type, x_.ewmh()._NET_WM_WINDOW_TYPE_DOCK) || contains(type, x_.ewmh()._NET_WM_WINDOW_TYPE_DESKTOP))
+    if (contains(type, x_.ewmh()._NET_WM_WINDOW_TYPE_DOCK) ||
+        contains(type, x_.ewmh()._NET_WM_WINDOW_TYPE_DESKTOP))
         return std::nullopt;
     return WindowId(*window);
 }
@@ -162,7 +163,8 @@ std::optional<WindowElement> X11WindowAccess::focusedWindow()
     auto type = v->property(x_.ewmh()._NET_WM_WINDOW_TYPE).cardinals();
     // The desktop and the panels take focus on some window managers; they are
     // not windows the user lays out.
-    if (contains(type, x_.ewmh()._NET_WM_WINDOW_TYPE_DESKTOP) || contains(type, x_.ewmh()._NET_WM_WINDOW_TYPE_DOCK))
+    if (contains(type, x_.ewmh()._NET_WM_WINDOW_TYPE_DESKTOP) ||
+        contains(type, x_.ewmh()._NET_WM_WINDOW_TYPE_DOCK))
         return std::nullopt;
     return WindowElement{*window};
 }
@@ -283,7 +285,8 @@ bool X11WindowAccess::isProcessTrusted()
     // window that is gone or no longer points to itself.
     const xcb_window_t check = view_.root().wmCheck;
     const X11View::Window* w = view_.window(check);
-    auto self = w ? w->property(x_.ewmh()._NET_SUPPORTING_WM_CHECK).cardinals() : std::span<const std::uint32_t>();
+    auto self =
+        w ? w->property(x_.ewmh()._NET_SUPPORTING_WM_CHECK).cardinals() : std::span<const std::uint32_t>();
     return !self.empty() && self[0] == check;
 }
 
