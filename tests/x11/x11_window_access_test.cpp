@@ -497,8 +497,9 @@ TEST_F(X11WindowAccessTest, RoundTripsStayFlat)
     xcb_window_t w = newWindow();
     std::uint64_t before = x_->roundTrips();
     access_->position(WindowElement{w});
-    // The root, then the windows it names.
-    EXPECT_LE(x_->roundTrips() - before, 2u);
+    // The root, then the windows it names; a third batch when the window
+    // manager is still setting the new window's properties meanwhile.
+    EXPECT_LE(x_->roundTrips() - before, 3u);
 
     // The first write learns how the window manager answers; later ones
     // cost the monitors and its answer, and a read-back only where the
