@@ -53,6 +53,10 @@ public:
     // An operation may follow: the monitors are asked for ahead of it.
     void prefetchMonitors() { view_.prefetchMonitors(); }
 
+    // What the reads come from, for the other services that follow the
+    // same windows (application tracking, desktops).
+    X11View& view() { return view_; }
+
     // How long a write waits for the window manager to apply it.
     void setWriteTimeout(std::chrono::milliseconds t) { writer_.setTimeout(t); }
 
