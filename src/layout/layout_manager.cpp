@@ -2,6 +2,7 @@
 
 #include "layout/fixed_clip_values.hpp"
 #include "layout/layout_geometry.hpp"
+#include "layout/pair_geometry.hpp"
 #include "platform/diagnostics.hpp"
 #include "settings/clip.hpp"
 #include "settings/defaults_store.hpp"
@@ -144,6 +145,11 @@ void LayoutManager::perform(OperationType op, ActionContext* context)
     }
 
     listener_.recordAfter(w, id);
+    // The window's own move event says the same a moment later, unless its
+    // application's observer is still being registered: the history must not
+    // miss the engine's own layouts.
+    if (listener_.following())
+        listener_.updateCurrentLayout();
 }
 
 bool LayoutManager::canOperate()
@@ -311,20 +317,89 @@ void LayoutManager::writeFrame(const WindowElement& w, const Rect& r)
     writeSize(w, r.size);
 }
 
-void LayoutManager::pair(const WindowElement&)
+void LayoutManager::pair(const WindowElement& w)
 {
+    if (!listener_.lastScreen || !listener_.last1Layout)
+        return;
+    const std::optional<Rect> target = partnerFrame(*listener_.lastScreen, access_.primaryScreenMaxY(),
+                                                    *listener_.last1Layout, pairSettings(store_));
+    if (!target)
+        return;
+    writeFrame(w, *target);
+    notePair();
+    if (paired_)
+        paired_();
+    // Some applications take a size only once they are on the new screen.
+    const std::optional<Screen> main = access_.mainScreen();
+    if (!main || *main != *listener_.lastScreen)
+        reapplyFrameLater(w, *target);
 }
 
-void LayoutManager::pairFor3(const WindowElement&)
+void LayoutManager::pairLast(const WindowElement& w, ActionContext* context)
 {
+    const std::optional<Screen> screen = targetScreen(context);
+    if (!screen || !listener_.lastWindowId)
+        return;
+    const auto last = listener_.windowIdToElement.find(*listener_.lastWindowId);
+    if (last == listener_.windowIdToElement.end())
+        return;
+    const std::optional<Rect> target =
+        partnerFrame(*screen, access_.primaryScreenMaxY(), access_.frame(w), pairSettings(store_));
+    if (!target)
+        return;
+    writeFrame(last->second, *target);
+    notePair();
 }
 
-void LayoutManager::pairLast(const WindowElement&, ActionContext*)
+// A pairing replaces every earlier pairing of either window.
+void LayoutManager::notePair()
 {
+    const std::optional<WindowId> last = listener_.lastWindowId;
+    const std::optional<WindowId> current = listener_.currentWindowId;
+    if (!last || !current)
+        return;
+    listener_.removePairs(*last);
+    listener_.removePairs(*current);
+    listener_.pairs[*last] = *current;
+    listener_.pairs[*current] = *last;
 }
 
-void LayoutManager::switchSpace(const WindowElement&, SpaceDirection)
+namespace {
+
+std::string describe(const std::vector<Rect>& list)
 {
+    std::string out = "[";
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (i)
+            out += ", ";
+        out += describe(list[i]);
+    }
+    return out + "]";
+}
+
+} // namespace
+
+void LayoutManager::pairFor3(const WindowElement& w)
+{
+    diag::line("pair mode for last 3 windows");
+    const std::optional<Screen> screen = access_.mainScreen();
+    if (!screen || !listener_.last1Layout || !listener_.last2layout)
+        return;
+    const std::vector<Rect> free = {visibleArea(*screen)};
+    const std::vector<Rect> a1 = subtractRect(free, *listener_.last1Layout);
+    diag::line("clipped last 1 layout: " + describe(*listener_.last1Layout) + " " + describe(a1));
+    const std::vector<Rect> a2 = subtractRect(a1, *listener_.last2layout);
+    diag::line("clipped last 2 layout: " + describe(*listener_.last2layout) + " " + describe(a2));
+    const std::vector<Rect> merged = mergeRects(a2);
+    diag::line("merged: " + describe(merged));
+    if (merged.size() == 1)
+        writeFrame(w, merged.front());
+}
+
+void LayoutManager::switchSpace(const WindowElement& w, SpaceDirection direction)
+{
+    if (spaceSwitch_)
+        spaceSwitch_(w, direction);
 }
 
 } // namespace tilewise

@@ -11,6 +11,7 @@
 #include "platform/run_loop.hpp"
 #include "platform/window_access.hpp"
 
+#include <functional>
 #include <optional>
 
 namespace tilewise {
@@ -39,6 +40,15 @@ public:
 
     LayoutListener& layoutListener() { return listener_; }
 
+    // Told after every pairing by Pair ("pairWindow").
+    void setPairedHandler(std::function<void()> handler) { paired_ = std::move(handler); }
+    // Carries a window to the adjacent desktop; without one the space
+    // operations do nothing.
+    void setSpaceSwitch(std::function<void(const WindowElement&, SpaceDirection)> handler)
+    {
+        spaceSwitch_ = std::move(handler);
+    }
+
 private:
     std::optional<Screen> targetScreen(const ActionContext* context);
     // The screen's visible frame in window space; usableArea only when it
@@ -61,11 +71,11 @@ private:
     void moveToNeighbourScreen(OperationType op, ActionContext* context);
     void restore(const WindowElement& w, std::optional<WindowId> id);
 
-    // Later work fills the pair modes and space switching.
     void pair(const WindowElement& w);
     void pairFor3(const WindowElement& w);
     void pairLast(const WindowElement& w, ActionContext* context);
     void switchSpace(const WindowElement& w, SpaceDirection direction);
+    void notePair();
 
     // The only way frames reach the platform: a non-finite value, or a size
     // that floors to nothing, is never written. A whole frame goes in one
@@ -78,6 +88,8 @@ private:
     DefaultsStore& store_;
     RunLoop& loop_;
     LayoutListener& listener_;
+    std::function<void()> paired_;
+    std::function<void(const WindowElement&, SpaceDirection)> spaceSwitch_;
 };
 
 } // namespace tilewise

@@ -103,6 +103,10 @@ void LayoutManager::restore(const WindowElement& w, std::optional<WindowId> id)
     if (it == listener_.layoutRecords.end() || !it->second.originalFrame)
         return;
     const Rect original = *it->second.originalFrame;
+    // Already there (the user placed it by hand after the layouts): a write
+    // would only invite the window manager to correct a place the user chose.
+    if (access_.frame(w) == original)
+        return;
     writeFrame(w, original);
     // An application busy with the first write may drop or adjust the
     // second; one more write on a later turn, unchecked, settles it.

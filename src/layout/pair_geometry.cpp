@@ -1,5 +1,8 @@
 #include "layout/pair_geometry.hpp"
 
+#include "settings/defaults_store.hpp"
+#include "settings/storage.hpp"
+
 #include <algorithm>
 #include <cmath>
 
@@ -133,6 +136,22 @@ std::vector<Rect> mergeRects(const std::vector<Rect>& list)
     }
     out.push_back(a);
     return out;
+}
+
+std::optional<Rect> partnerFrame(const Screen& screen, double primaryMaxY, const Rect& first,
+                                 const PairSettings& settings)
+{
+    return partnerFrame(toWindowSpace(screen.visibleFrame, primaryMaxY), screen.frame.size, first, settings);
+}
+
+PairSettings pairSettings(const DefaultsStore& store)
+{
+    PairSettings s;
+    s.smartPairMode =
+        !store.contains(settings_keys::smartPairMode) || store.boolValue(settings_keys::smartPairMode);
+    if (std::optional<std::string> raw = store.stringValue(settings_keys::smartPairModeSizing))
+        s.sizing = smartPairModeSizingFromRaw(*raw).value_or(SmartPairModeSizing::maximize);
+    return s;
 }
 
 } // namespace tilewise

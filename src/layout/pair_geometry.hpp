@@ -4,12 +4,15 @@
 #pragma once
 
 #include "platform/geometry.hpp"
+#include "platform/window_access.hpp"
 #include "settings/setting_enums.hpp"
 
 #include <optional>
 #include <vector>
 
 namespace tilewise {
+
+class DefaultsStore;
 
 // Within this distance a window edge touches a screen edge; it is also the
 // smallest gap worth filling and the smallest free piece worth keeping.
@@ -25,6 +28,14 @@ struct PairSettings {
 // screen's size, which tells landscape from portrait.
 std::optional<Rect> partnerFrame(const Rect& area, const Size& screenSize, const Rect& first,
                                  const PairSettings& settings);
+
+// The same on a screen: its visible frame brought to window space, its
+// whole frame telling the orientation.
+std::optional<Rect> partnerFrame(const Screen& screen, double primaryMaxY, const Rect& first,
+                                 const PairSettings& settings);
+
+// The pair settings as stored; smart pairing is on until the user turns it off.
+PairSettings pairSettings(const DefaultsStore& store);
 
 // What is left of the rectangles once `cut` is taken out: pieces at least
 // pairEdgeReach on both sides, in a fixed order.

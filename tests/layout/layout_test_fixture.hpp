@@ -21,7 +21,7 @@ protected:
     MemoryWindowAccess access;
     MemoryDefaultsStore store;
     ManualRunLoop loop;
-    LayoutListener listener{access};
+    LayoutListener listener{access, store};
     LayoutManager manager{access, store, loop, listener};
     Screen screen = access.addScreen({0, 0, 1440, 900}, {0, 0, 1440, 875}, "Built-in Display");
 
