@@ -12,6 +12,9 @@
 #include "shortcuts/keyboard_shortcuts.hpp"
 #include "shortcuts/shortcuts_manager_state.hpp"
 
+#include <nlohmann/json.hpp>
+
+#include <cmath>
 #include <cstdio>
 #include <ostream>
 
@@ -29,7 +32,10 @@ Moves and resizes the focused window of the X display in $DISPLAY.
 
 Commands:
   perform OPERATION   lay out the focused window (e.g. LeftHalf, Left, Maximize,
-                      MoveRightwardLittle, NextScreen)
+                      MoveRightwardLittle, NextScreen); by the Tilewise running
+                      on the display when there is one, which then keeps it
+                      in its window history
+  history             show the window history of the running Tilewise
   operations          list every operation name
   screens             list the screens: name, frame and visible frame
   windows             list the windows front to back: id, level, frame, pid, name
@@ -69,9 +75,11 @@ Environment:
 Exit status:
   0  done
   1  no display or window manager; no such setting; the settings file cannot
-     be read or written
+     be read or written; the running Tilewise could not answer
   2  bad usage, or a value Tilewise would not use
-  3  the operation needs the window history of a running Tilewise
+  3  Tilewise is not running on this display, and the command needs it:
+     history, and the operations that read its window history (Pair,
+     PairLast, PairFor3, Restore, NextSpace, PreviousSpace)
   4  nothing to act on: no focused window
 )usage";
 
@@ -98,16 +106,86 @@ std::string hexId(WindowId id)
     return buf;
 }
 
+constexpr const char* noFocusedWindow = "tilewisectl: no focused window: nothing to lay out\n";
+
+// A remote message is one line however it came.
+std::string oneLine(std::string text)
+{
+    for (char& c : text)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    return text;
+}
+
+// A history number as written: "25", "25.5".
+std::string numberText(const nlohmann::json& v)
+{
+    if (v.is_number_float()) {
+        const double d = v.get<double>();
+        if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e15)
+            return std::to_string(static_cast<long long>(d));
+    }
+    return v.dump();
+}
+
+std::string windowText(const nlohmann::json& v)
+{
+    if (v.is_number_unsigned() && v.get<std::uint64_t>() <= UINT32_MAX)
+        return hexId(v.get<WindowId>());
+    return v.is_null() ? "none" : v.dump();
+}
+
+std::string frameText(const nlohmann::json& v)
+{
+    if (!v.is_array())
+        return v.is_null() ? "none" : v.dump();
+    std::string text = "(";
+    for (std::size_t i = 0; i < v.size(); ++i)
+        text.append(i ? ", " : "").append(numberText(v[i]));
+    return text + ")";
+}
+
+// One line per field: the history JSON of the running Tilewise, readable.
+int printHistory(const std::string& text, std::ostream& out, std::ostream& err)
+{
+    const nlohmann::json h = nlohmann::json::parse(text, nullptr, false);
+    if (!h.is_object()) {
+        err << "tilewisectl: the window history from Tilewise is not a JSON object\n";
+        return ctlNoDisplay;
+    }
+    auto field = [&h](const char* key) { return h.contains(key) ? h[key] : nlohmann::json(); };
+    auto list = [&](const char* key) { return field(key).is_array() ? field(key) : nlohmann::json::array(); };
+    out << "current window " << windowText(field("currentWindowId")) << "\n";
+    out << "last window " << windowText(field("lastWindowId")) << "\n";
+    out << "current layout " << frameText(field("currentLayout")) << "\n";
+    out << "last1 layout " << frameText(field("last1Layout")) << "\n";
+    out << "last2 layout " << frameText(h.contains("last2layout") ? h["last2layout"] : field("last2Layout"))
+        << "\n";
+    for (const nlohmann::json& p : list("pairs"))
+        if (p.is_array() && p.size() == 2)
+            out << "pair " << windowText(p[0]) << " " << windowText(p[1]) << "\n";
+    for (const nlohmann::json& w : list("windows"))
+        if (w.is_object())
+            out << "window " << windowText(w.value("windowId", nlohmann::json())) << " pid "
+                << numberText(w.value("pid", nlohmann::json())) << "\n";
+    for (const nlohmann::json& r : list("layoutRecords"))
+        if (r.is_object())
+            out << "record " << windowText(r.value("windowId", nlohmann::json())) << " frame "
+                << frameText(r.value("frame", nlohmann::json())) << " original "
+                << frameText(r.value("originalFrame", nlohmann::json())) << "\n";
+    return ctlOk;
+}
+
 int perform(OperationType op, CtlPlatform& p, DefaultsStore& store, std::ostream& err)
 {
     // Every operation acts on the focused window; without one, nothing moves
     // and a script must be able to tell.
     if (!p.access->focusedWindow()) {
-        err << "tilewisectl: no focused window: nothing to lay out\n";
+        err << noFocusedWindow;
         return ctlNothingToDo;
     }
     ManualRunLoop loop;
-    LayoutListener listener(*p.access);
+    LayoutListener listener(*p.access, store);
     LayoutManager manager(*p.access, store, loop, listener);
     manager.perform(op);
     // Deferred re-writes run before the command exits.
@@ -233,7 +311,8 @@ int listShortcuts(const DefaultsStore& store, const CtlPlatform& platform, std::
         std::optional<KeyboardShortcuts::Shortcut> s = shortcuts.shortcut(name);
         out << name.rawValue << " " << (s ? shortcuts.displayText(*s) : "none");
         if (platform.shortcutRefusals && s)
-            if (auto it = platform.shortcutRefusals->find(name.rawValue); it != platform.shortcutRefusals->end())
+            if (auto it = platform.shortcutRefusals->find(name.rawValue);
+                it != platform.shortcutRefusals->end())
                 out << " (not held: " << it->second << ")";
         out << "\n";
     }
@@ -243,7 +322,7 @@ int listShortcuts(const DefaultsStore& store, const CtlPlatform& platform, std::
 } // namespace
 
 int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const CtlPlatformOpener& open,
-           std::ostream& out, std::ostream& err, const CtlStoreReadable& storeReadable)
+           std::ostream& out, std::ostream& err, const CtlStoreReadable& storeReadable, CtlRemote* remote)
 {
     if (args.empty()) {
         err << "tilewisectl: missing command (see 'tilewisectl --help')\n";
@@ -290,10 +369,39 @@ int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const Ctl
                 << " (see 'tilewisectl operations')\n";
             return ctlUsage;
         }
+        // The running Tilewise performs it when there is one, so that its
+        // history knows.
+        const CtlRemoteReply reply = remote ? remote->perform(*op) : CtlRemoteReply{};
+        switch (reply.status) {
+        case CtlRemoteReply::Status::Done:
+            return ctlOk;
+        case CtlRemoteReply::Status::NoFocusedWindow:
+            err << noFocusedWindow;
+            return ctlNothingToDo;
+        case CtlRemoteReply::Status::Failed:
+            err << "tilewisectl: " << oneLine(reply.message) << "\n";
+            return ctlNoDisplay;
+        case CtlRemoteReply::Status::NotRunning:
+            break;
+        }
         if (needsRunningTilewise(*op)) {
             err << "tilewisectl: " << args[1]
-                << " needs the window history of a running Tilewise, which is not available yet\n";
+                << " needs the window history of Tilewise, which is not running on this display\n";
             return ctlUnavailable;
+        }
+    } else if (command == "history") {
+        if (!expectArgs(0))
+            return ctlUsage;
+        const CtlRemoteReply reply = remote ? remote->history() : CtlRemoteReply{};
+        switch (reply.status) {
+        case CtlRemoteReply::Status::Done:
+            return printHistory(reply.value, out, err);
+        case CtlRemoteReply::Status::NotRunning:
+            err << "tilewisectl: Tilewise is not running on this display: there is no window history\n";
+            return ctlUnavailable;
+        default:
+            err << "tilewisectl: " << oneLine(reply.message) << "\n";
+            return ctlNoDisplay;
         }
     } else if (command == "screens" || command == "windows" || command == "shortcuts") {
         if (!expectArgs(0))

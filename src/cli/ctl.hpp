@@ -1,7 +1,8 @@
-// tilewisectl's commands, apart from the X connection so that tests can run
-// them against the in-memory platform.
+// tilewisectl's commands, apart from the X connection and the session bus so
+// that tests can run them against the in-memory platform and a fake Tilewise.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <map>
@@ -15,14 +16,16 @@ namespace tilewise {
 class WindowAccess;
 class DefaultsStore;
 class KeyboardLayout;
+enum class OperationType : std::uint8_t;
 
 // Exit codes of tilewisectl.
 enum CtlExit : int {
     ctlOk = 0,
     ctlNoDisplay = 1,   // no display, or no window manager on it; a defaults key that does not
-                        // exist; the settings file cannot be read or written
+                        // exist; the settings file cannot be read or written; the running
+                        // Tilewise could not answer
     ctlUsage = 2,       // unknown command, operation or argument; a value the program would not use
-    ctlUnavailable = 3, // the operation needs a running Tilewise
+    ctlUnavailable = 3, // the command needs a running Tilewise and none runs on the display
     ctlNothingToDo = 4, // no focused window to lay out
 };
 
@@ -40,6 +43,24 @@ struct CtlPlatform {
     std::optional<std::map<std::string, std::string>> shortcutRefusals;
 };
 
+// What a running Tilewise on the display answered.
+struct CtlRemoteReply {
+    enum class Status { NotRunning, Failed, NoFocusedWindow, Done };
+    Status status = Status::NotRunning;
+    std::string message; // why, one line, when Failed
+    std::string value;   // History's JSON text
+};
+
+// The Tilewise running on the display, reached over the session bus: one
+// window history then serves its shortcuts, the command line and scripts.
+// Connects on its first call; only the commands that need it call.
+class CtlRemote {
+public:
+    virtual ~CtlRemote() = default;
+    virtual CtlRemoteReply perform(OperationType op) = 0;
+    virtual CtlRemoteReply history() = 0;
+};
+
 // Opens the platform, or returns an error line (and ctlNoDisplay) instead.
 using CtlPlatformOpener = std::function<int(CtlPlatform& platform, std::string& error)>;
 
@@ -48,8 +69,10 @@ using CtlPlatformOpener = std::function<int(CtlPlatform& platform, std::string& 
 using CtlStoreReadable = std::function<bool()>;
 
 // `store` serves the defaults commands and the settings of the others; the
-// display is opened only by the commands that need it.
+// display is opened only by the commands that need it. `remote` is none
+// where no session bus can be reached.
 int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const CtlPlatformOpener& open,
-           std::ostream& out, std::ostream& err, const CtlStoreReadable& storeReadable = nullptr);
+           std::ostream& out, std::ostream& err, const CtlStoreReadable& storeReadable = nullptr,
+           CtlRemote* remote = nullptr);
 
 } // namespace tilewise

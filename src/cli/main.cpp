@@ -1,8 +1,12 @@
-// tilewisectl: one-shot layout operations on the display in $DISPLAY.
+// tilewisectl: layout operations on the display in $DISPLAY, by its running
+// Tilewise when there is one, else one-shot.
 #include "app/shortcut_status.hpp"
 #include "app/single_instance.hpp"
+#include "bus/bus_names.hpp"
+#include "bus/tilewise_bus_client.hpp"
 #include "cli/ctl.hpp"
 
+#include "layout/operation_type.hpp"
 #include "platform/diagnostics.hpp"
 #include "platform/memory/memory_keyboard_layout.hpp"
 #include "platform/x11/x11_connection.hpp"
@@ -12,6 +16,42 @@
 
 #include <cstdlib>
 #include <iostream>
+
+namespace {
+
+using namespace tilewise;
+
+// The Tilewise of the display, over the session bus.
+class BusRemote : public CtlRemote {
+public:
+    explicit BusRemote(std::string display) : client_(std::move(display)) {}
+    CtlRemoteReply perform(OperationType op) override { return convert(client_.perform(caseName(op))); }
+    CtlRemoteReply history() override { return convert(client_.history()); }
+
+private:
+    static CtlRemoteReply convert(TilewiseBusClient::Reply r)
+    {
+        using Status = CtlRemoteReply::Status;
+        switch (r.status) {
+        case TilewiseBusClient::Status::Done:
+            return {Status::Done, "", std::move(r.value)};
+        case TilewiseBusClient::Status::NotRunning:
+            return {};
+        case TilewiseBusClient::Status::Failed:
+            break;
+        }
+        if (r.errorName == bus::noFocusedWindowError)
+            return {Status::NoFocusedWindow, std::move(r.message), ""};
+        std::string why = "Tilewise on this display: " + r.message;
+        if (!r.errorName.empty())
+            why.append(" (").append(r.errorName).append(")");
+        return {Status::Failed, std::move(why), ""};
+    }
+
+    TilewiseBusClient client_;
+};
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -62,8 +102,14 @@ int main(int argc, char** argv)
         return int(ctlOk);
     };
 
+    // Connects only when a command calls it.
+    std::unique_ptr<BusRemote> remote;
+    if (const char* display = std::getenv("DISPLAY"); display && *display)
+        remote = std::make_unique<BusRemote>(canonicalDisplay(display).value_or(display));
+
     std::vector<std::string> args(argv + 1, argv + argc);
-    const int status = runCtl(args, *store, open, std::cout, std::cerr, [&] { return store->readable(); });
+    const int status = runCtl(
+        args, *store, open, std::cout, std::cerr, [&] { return store->readable(); }, remote.get());
     // For anyone checking what a command costs a remote user: the blocking
     // exchanges with the server, the connection's set-up reply included.
     if (const char* count = std::getenv("TILEWISE_COUNT_ROUND_TRIPS"); count && *count && connection)

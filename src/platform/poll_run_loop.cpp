@@ -64,7 +64,13 @@ std::int64_t PollRunLoop::nowMs() const
 
 void PollRunLoop::watchFd(int fd, Handler onReadable)
 {
-    fds_[fd] = std::move(onReadable);
+    fds_[fd] = Watch{std::move(onReadable), POLLIN};
+}
+
+void PollRunLoop::setFdEvents(int fd, short events)
+{
+    if (auto it = fds_.find(fd); it != fds_.end())
+        it->second.events = events;
 }
 
 void PollRunLoop::unwatchFd(int fd)
@@ -117,17 +123,17 @@ void PollRunLoop::runOnce(std::chrono::milliseconds maxWait)
 
     std::vector<pollfd> pfds;
     pfds.reserve(fds_.size());
-    for (const auto& [fd, handler] : fds_)
-        pfds.push_back(pollfd{fd, POLLIN, 0});
+    for (const auto& [fd, watch] : fds_)
+        pfds.push_back(pollfd{fd, watch.events, 0});
     int ready = poll(pfds.data(), pfds.size(), static_cast<int>(wait));
     if (ready > 0) {
         for (const pollfd& p : pfds) {
-            if (!(p.revents & (POLLIN | POLLHUP | POLLERR)))
+            if (!(p.revents & (p.events | POLLHUP | POLLERR)))
                 continue;
             // A handler may unwatch another descriptor.
             auto it = fds_.find(p.fd);
             if (it != fds_.end()) {
-                Handler h = it->second;
+                Handler h = it->second.handler;
                 h();
             }
         }
@@ -145,7 +151,8 @@ void PollRunLoop::fireDueTimers()
     for (const auto& [id, t] : timers_)
         if (t.due <= now)
             due.push_back(id);
-    std::sort(due.begin(), due.end(), [this](TimerId a, TimerId b) { return timers_[a].due < timers_[b].due; });
+    std::sort(due.begin(), due.end(),
+              [this](TimerId a, TimerId b) { return timers_[a].due < timers_[b].due; });
     for (TimerId id : due) {
         auto it = timers_.find(id); // an earlier task may have cancelled it
         if (it == timers_.end())

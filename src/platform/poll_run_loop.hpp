@@ -1,5 +1,5 @@
-// The program's run loop: posted tasks, timers and readable file
-// descriptors (the X connection), on one thread, with poll(2).
+// The program's run loop: posted tasks, timers and ready file descriptors
+// (the X connection, the session bus), on one thread, with poll(2).
 #pragma once
 
 #include "platform/run_loop.hpp"
@@ -29,6 +29,10 @@ public:
 
     // Calls `onReadable` whenever the descriptor has data.
     void watchFd(int fd, Handler onReadable);
+    // What poll waits for on a watched descriptor: POLLIN (the default),
+    // POLLOUT, or both. The handler runs on any of them, and on hang-up or
+    // error. A connection with queued output asks for POLLOUT only then.
+    void setFdEvents(int fd, short events);
     void unwatchFd(int fd);
     // Runs after every turn. A connection that reads ahead while it waits
     // for a reply holds events that never wake poll: this drains them.
@@ -58,7 +62,11 @@ private:
     std::deque<Task> posted_;
     std::map<TimerId, Timer> timers_;
     TimerId nextTimer_ = 1;
-    std::map<int, Handler> fds_;
+    struct Watch {
+        Handler handler;
+        short events;
+    };
+    std::map<int, Watch> fds_;
     std::vector<Handler> turnHooks_;
     int signalPipe_[2] = {-1, -1};
     bool quit_ = false;

@@ -1,6 +1,8 @@
-// tilewisectl: usage errors never touch the display; other commands reach the engine and the platform.
+// tilewisectl: usage errors never touch the display; other commands reach the running Tilewise, or the
+// engine and the platform.
 #include "cli/ctl.hpp"
 
+#include "layout/operation_type.hpp"
 #include "platform/memory/memory_keyboard_layout.hpp"
 #include "platform/memory/memory_window_access.hpp"
 #include "settings/memory_defaults_store.hpp"
@@ -8,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <tuple>
 #include <sstream>
+#include <tuple>
 
 namespace tilewise {
 namespace {
@@ -27,6 +29,19 @@ public:
     bool broken = false;
 };
 
+// The Tilewise of the display, answering every call alike.
+struct FakeRemote : CtlRemote {
+    CtlRemoteReply perform(OperationType op) override
+    {
+        performed.push_back(op);
+        return reply;
+    }
+    CtlRemoteReply history() override { return reply; }
+
+    CtlRemoteReply reply;
+    std::vector<OperationType> performed;
+};
+
 class CtlTest : public ::testing::Test {
 protected:
     CtlTest()
@@ -41,7 +56,8 @@ protected:
     {
         out.str("");
         err.str("");
-        return runCtl(args, store, opener, out, err, [this] { return !store.broken; });
+        return runCtl(
+            args, store, opener, out, err, [this] { return !store.broken; }, remote);
     }
 
     MemoryWindowAccess access;
@@ -63,15 +79,18 @@ protected:
         return int(ctlOk);
     };
     std::ostringstream out, err;
+    CtlRemote* remote = nullptr;
 };
 
 TEST_F(CtlTest, UsageErrorsExitTwoWithOneLineAndNeverOpenTheDisplay)
 {
+    // clang-format off
     for (auto args : std::vector<std::vector<std::string>>{
              {}, {"frobnicate"}, {"perform"}, {"perform", "leftHalf"}, {"perform", "LeftHalf", "extra"},
-             {"perform", "Left\nHalf"}, {"screens", "extra"}, {"defaults", "frob"},
+             {"perform", "Left\nHalf"}, {"screens", "extra"}, {"history", "extra"}, {"defaults", "frob"},
              {"defaults", "write", "K", "-bool", "maybe"}, {"defaults", "write", "K", "-int", "3"},
              {"defaults", "write", "K", "-string"}}) {
+        // clang-format on
         EXPECT_EQ(run(args), ctlUsage) << testing::PrintToString(args);
         std::string e = err.str();
         EXPECT_EQ(std::count(e.begin(), e.end(), '\n'), 1) << e;
@@ -83,11 +102,22 @@ TEST_F(CtlTest, UsageErrorsExitTwoWithOneLineAndNeverOpenTheDisplay)
 
 TEST_F(CtlTest, PerformMovesTheFocusedWindowOrExitsWithWhyNot)
 {
-    // History operations need a running Tilewise: exit 3 without the display.
-    for (const char* name : {"Pair", "PairFor3", "PairLast", "Restore", "NextSpace", "PreviousSpace"}) {
-        EXPECT_EQ(run({"perform", name}), ctlUnavailable) << name;
-        EXPECT_NE(err.str().find(name), std::string::npos);
+    // The history and its operations need a running Tilewise: with no session bus, or with none on
+    // it, exit 3 without the display.
+    FakeRemote notRunning;
+    for (CtlRemote* r : {static_cast<CtlRemote*>(nullptr), static_cast<CtlRemote*>(&notRunning)}) {
+        remote = r;
+        // clang-format off
+        for (auto args : std::vector<std::vector<std::string>>{
+                 {"perform", "Pair"}, {"perform", "PairFor3"}, {"perform", "PairLast"}, {"perform", "Restore"},
+                 {"perform", "NextSpace"}, {"perform", "PreviousSpace"}, {"history"}}) {
+            // clang-format on
+            EXPECT_EQ(run(args), ctlUnavailable) << args.back();
+            EXPECT_NE(err.str().find("not running on this display"), std::string::npos) << err.str();
+            EXPECT_NE(err.str().find(args.back()), std::string::npos) << err.str();
+        }
     }
+    EXPECT_EQ(notRunning.performed.size(), 6u);
     EXPECT_EQ(opened, 0);
     EXPECT_EQ(access.frame(window), Rect(300, 100, 400, 300));
 
@@ -97,7 +127,7 @@ TEST_F(CtlTest, PerformMovesTheFocusedWindowOrExitsWithWhyNot)
     EXPECT_EQ(run({"windows"}), ctlNoDisplay);
 
     openResult = ctlOk;
-    EXPECT_EQ(run({"perform", "LeftHalf"}), ctlOk);
+    EXPECT_EQ(run({"perform", "LeftHalf"}), ctlOk) << "the others run here";
     EXPECT_EQ(access.frame(window), Rect(0, 25, 720, 875));
     EXPECT_EQ(run({"perform", "MoveRightwardLittle"}), ctlOk);
     EXPECT_EQ(access.frame(window), Rect(50, 25, 720, 875));
@@ -106,6 +136,41 @@ TEST_F(CtlTest, PerformMovesTheFocusedWindowOrExitsWithWhyNot)
     EXPECT_EQ(run({"perform", "Maximize"}), ctlNothingToDo);
     EXPECT_EQ(err.str(), "tilewisectl: no focused window: nothing to lay out\n");
     EXPECT_EQ(access.frame(window), Rect(50, 25, 720, 875));
+}
+
+TEST_F(CtlTest, ARunningTilewisePerformsAndShowsItsHistory)
+{
+    FakeRemote tilewise;
+    remote = &tilewise;
+    using Status = CtlRemoteReply::Status;
+    const std::tuple<CtlRemoteReply, int, const char*> answers[] = {
+        {{Status::Done, "", ""}, ctlOk, ""},
+        {{Status::NoFocusedWindow, "", ""},
+         ctlNothingToDo,
+         "tilewisectl: no focused window: nothing to lay out\n"},
+        {{Status::Failed, "Tilewise on this display: timed\nout (Timeout)", ""},
+         ctlNoDisplay,
+         "tilewisectl: Tilewise on this display: timed out (Timeout)\n"},
+    };
+    for (const auto& [reply, status, error] : answers) {
+        tilewise.reply = reply;
+        EXPECT_EQ(run({"perform", "Pair"}), status);
+        EXPECT_EQ(err.str(), error);
+    }
+    EXPECT_EQ(tilewise.performed, std::vector<OperationType>(3, OperationType::Pair));
+    EXPECT_EQ(opened, 0);
+
+    tilewise.reply = {Status::Done, "", R"({"currentWindowId": 10485763, "lastWindowId": null,
+        "currentLayout": [0, 25, 720.0, 875.5], "last1Layout": null, "last2layout": [1, 2, 3, 4],
+        "pairs": [[1, 2]], "windows": [{"windowId": 1, "pid": 42}],
+        "layoutRecords": [{"windowId": 1, "frame": [0, 0, 10, 10], "originalFrame": null}]})"};
+    EXPECT_EQ(run({"history"}), ctlOk) << err.str();
+    EXPECT_EQ(out.str(), "current window 0x00a00003\nlast window none\ncurrent layout (0, 25, 720, 875.5)\n"
+                         "last1 layout none\nlast2 layout (1, 2, 3, 4)\npair 0x00000001 0x00000002\n"
+                         "window 0x00000001 pid 42\nrecord 0x00000001 frame (0, 0, 10, 10) original none\n");
+    tilewise.reply.value = "[]";
+    EXPECT_EQ(run({"history"}), ctlNoDisplay);
+    EXPECT_EQ(opened, 0);
 }
 
 TEST_F(CtlTest, ListingCommands)
@@ -158,8 +223,10 @@ TEST_F(CtlTest, AStoreThatCannotReadOrWriteFailsWithExitOne)
     store.broken = true;
     // The store has reported the file; tilewisectl adds nothing.
     for (auto args : std::vector<std::vector<std::string>>{
-             {"defaults", "read"}, {"defaults", "read", "TilewiseClipHorizontal"},
-             {"defaults", "delete", "Nope"}, {"defaults", "delete", "TilewiseSmartPairMode"},
+             {"defaults", "read"},
+             {"defaults", "read", "TilewiseClipHorizontal"},
+             {"defaults", "delete", "Nope"},
+             {"defaults", "delete", "TilewiseSmartPairMode"},
              {"defaults", "write", "TilewiseSmartPairMode", "-bool", "true"}}) {
         EXPECT_EQ(run(args), ctlNoDisplay) << testing::PrintToString(args);
         EXPECT_EQ(out.str() + err.str(), "") << testing::PrintToString(args);
@@ -187,7 +254,8 @@ TEST_F(CtlTest, DefaultsWriteRefusesWhatTheProgramWouldRejectOrIgnore)
 {
     const std::string half = R"({"numerator":1,"denominator":2})";
     auto screen = [](const std::string& name, const std::string& horizontal, const std::string& vertical) {
-        return R"([{"name":")" + name + R"(","horizontal":)" + horizontal + R"(,"vertical":)" + vertical + "}]";
+        return R"([{"name":")" + name + R"(","horizontal":)" + horizontal + R"(,"vertical":)" + vertical +
+               "}]";
     };
     struct Refused {
         const char* key;
@@ -214,11 +282,14 @@ TEST_F(CtlTest, DefaultsWriteRefusesWhatTheProgramWouldRejectOrIgnore)
         {"TilewiseSeparateScreenConfiguration", "-string", R"([{"name":"DP-1"}])",
          "not a JSON array of screens"},
         {"TilewiseExcludes", "-string", R"(["org.example.App",1])", "not a JSON array of strings"},
-        {"TilewiseSmartPairModeSizing", "-string", "Maximize", R"("Maximize" is not one of maximize, matchTheFirst)"},
+        {"TilewiseSmartPairModeSizing", "-string", "Maximize",
+         R"("Maximize" is not one of maximize, matchTheFirst)"},
         {"TilewiseQuickActionShowScreen", "-string", "mouse\nScreen",
          R"("mouse\nScreen" is not one of mouseScreen, activeScreen, primaryScreen)"},
-        {"TilewiseQuickActionShowScreen", "-bool", "true", "use -string mouseScreen|activeScreen|primaryScreen"},
-        {"TilewiseSmartPairMode", "-string", "true", "TilewiseSmartPairMode is a boolean: use -bool true|false"},
+        {"TilewiseQuickActionShowScreen", "-bool", "true",
+         "use -string mouseScreen|activeScreen|primaryScreen"},
+        {"TilewiseSmartPairMode", "-string", "true",
+         "TilewiseSmartPairMode is a boolean: use -bool true|false"},
         {"KeyboardShortcuts_maxmize", "-bool", "true", "use -bool false for none"},
         {"KeyboardShortcuts_maxmize", "-string", R"({"carbonKeyCode":3})", "not a shortcut"},
         {"KeyboardShortcuts_maxmize", "-string", R"({"carbonKeyCode":999,"carbonModifiers":6144})",

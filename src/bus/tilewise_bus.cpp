@@ -1,0 +1,277 @@
+#include "bus/tilewise_bus.hpp"
+
+#include "bus/bus_names.hpp"
+#include "platform/diagnostics.hpp"
+#include "platform/poll_run_loop.hpp"
+#include "settings/stored_value_check.hpp"
+
+#include <systemd/sd-bus.h>
+
+#include <time.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+
+namespace tilewise {
+
+namespace {
+
+// Messages handled per readiness: a burst of calls leaves room for the X
+// events between its parts.
+constexpr int messagesPerTurn = 32;
+
+std::string errnoText(int negativeErrno)
+{
+    return std::strerror(-negativeErrno);
+}
+
+std::uint64_t monotonicUsec()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return std::uint64_t(ts.tv_sec) * 1000000u + std::uint64_t(ts.tv_nsec) / 1000u;
+}
+
+} // namespace
+
+struct TilewiseBusService::State {
+    State(PollRunLoop& l, BusHandlers h) : loop(l), handlers(std::move(h)) {}
+    ~State()
+    {
+        detach();
+        // Closes without flushing: flushing waits for the peer.
+        if (bus)
+            sd_bus_close_unref(bus);
+    }
+
+    void process();
+    void postProcess();
+    void rearm();
+    void lost(int r);
+    void detach();
+
+    PollRunLoop& loop;
+    BusHandlers handlers;
+    std::string name;
+    sd_bus* bus = nullptr;
+    int fd = -1;
+    bool attached = false;
+    RunLoop::TimerId timer = 0;
+    std::uint64_t timerDue = UINT64_MAX;
+    bool processPosted = false;
+    std::weak_ptr<State> self;
+};
+
+void TilewiseBusService::State::process()
+{
+    if (!attached)
+        return;
+    for (int i = 0; i < messagesPerTurn; ++i) {
+        const int r = sd_bus_process(bus, nullptr);
+        if (r < 0) {
+            lost(r);
+            return;
+        }
+        if (r == 0) {
+            rearm();
+            return;
+        }
+    }
+    // What is left may already be read from the socket, where poll cannot
+    // see it.
+    postProcess();
+    rearm();
+}
+
+void TilewiseBusService::State::postProcess()
+{
+    if (processPosted)
+        return;
+    processPosted = true;
+    loop.post([weak = self] {
+        if (std::shared_ptr<State> s = weak.lock()) {
+            s->processPosted = false;
+            s->process();
+        }
+    });
+}
+
+// After every turn: a reply queued by anyone needs POLLOUT while the socket
+// is full, and a pending exchange its timeout. Neither costs a system call.
+void TilewiseBusService::State::rearm()
+{
+    if (!attached)
+        return;
+    const int events = sd_bus_get_events(bus);
+    if (events < 0) {
+        lost(events);
+        return;
+    }
+    loop.setFdEvents(fd, static_cast<short>(events));
+    std::uint64_t due = UINT64_MAX;
+    if (sd_bus_get_timeout(bus, &due) < 0)
+        due = UINT64_MAX;
+    if (due == timerDue)
+        return;
+    if (timer)
+        loop.cancelTimer(timer);
+    timer = 0;
+    timerDue = due;
+    if (due == UINT64_MAX)
+        return;
+    const std::uint64_t now = monotonicUsec();
+    const auto ms = std::chrono::milliseconds(due > now ? (due - now + 999) / 1000 : 0);
+    timer = loop.addTimer(ms, false, [weak = self] {
+        if (std::shared_ptr<State> s = weak.lock()) {
+            s->timer = 0;
+            s->timerDue = UINT64_MAX;
+            s->process();
+        }
+    });
+}
+
+void TilewiseBusService::State::lost(int r)
+{
+    diag::problem("lost the session bus (" + errnoText(r) + "): tilewisectl no longer reaches this Tilewise");
+    detach();
+}
+
+void TilewiseBusService::State::detach()
+{
+    if (!attached)
+        return;
+    attached = false;
+    loop.unwatchFd(fd);
+    if (timer)
+        loop.cancelTimer(timer);
+    timer = 0;
+}
+
+namespace {
+
+using State = TilewiseBusService::State;
+
+// The handlers are C++ called from C: nothing may be thrown through it.
+int failed(sd_bus_error* error, const char* what)
+{
+    return sd_bus_error_setf(error, SD_BUS_ERROR_FAILED, "%s", what);
+}
+
+int onPerform(sd_bus_message* m, void* userdata, sd_bus_error* error)
+{
+    State& s = *static_cast<State*>(userdata);
+    const char* name = nullptr;
+    if (int r = sd_bus_message_read(m, "s", &name); r < 0)
+        return r;
+    const std::optional<OperationType> op = operationFromName(name);
+    if (!op)
+        return sd_bus_error_setf(error, bus::unknownOperationError,
+                                 "unknown operation %s (see 'tilewisectl operations')",
+                                 quotedForMessage(name).c_str());
+    if (!s.handlers.perform)
+        return failed(error, "this Tilewise does not perform operations");
+    BusPerformResult result;
+    try {
+        result = s.handlers.perform(*op);
+    } catch (const std::exception& e) {
+        return failed(error, e.what());
+    } catch (...) {
+        return failed(error, "the operation failed");
+    }
+    if (result == BusPerformResult::NoFocusedWindow)
+        return sd_bus_error_set(error, bus::noFocusedWindowError, "no focused window: nothing to lay out");
+    return sd_bus_reply_method_return(m, "");
+}
+
+int onHistory(sd_bus_message* m, void* userdata, sd_bus_error* error)
+{
+    State& s = *static_cast<State*>(userdata);
+    if (!s.handlers.history)
+        return failed(error, "this Tilewise keeps no window history");
+    std::string json;
+    try {
+        json = s.handlers.history();
+    } catch (const std::exception& e) {
+        return failed(error, e.what());
+    } catch (...) {
+        return failed(error, "the window history cannot be read");
+    }
+    return sd_bus_reply_method_return(m, "s", json.c_str());
+}
+
+// A new method is a row here and a handler in BusHandlers.
+const sd_bus_vtable tilewiseVtable[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_METHOD_WITH_ARGS("Perform", SD_BUS_ARGS("s", operation), SD_BUS_NO_RESULT, onPerform,
+                            SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD_WITH_ARGS("History", SD_BUS_NO_ARGS, SD_BUS_RESULT("s", json), onHistory,
+                            SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_VTABLE_END,
+};
+
+} // namespace
+
+std::unique_ptr<TilewiseBusService> TilewiseBusService::open(const std::string& display, BusHandlers handlers,
+                                                             PollRunLoop& loop, std::string& error)
+{
+    auto state = std::make_shared<State>(loop, std::move(handlers));
+    state->self = state;
+    state->name = bus::busNameForDisplay(display);
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
+    if ((!address || !*address) && (!runtimeDir || !*runtimeDir)) {
+        error = "no session bus (DBUS_SESSION_BUS_ADDRESS is not set)";
+        return nullptr;
+    }
+    int r = sd_bus_open_user_with_description(&state->bus, "tilewise");
+    if (r < 0) {
+        error = "cannot connect to the session bus (" + errnoText(r) + ")";
+        return nullptr;
+    }
+    r = sd_bus_add_object_vtable(state->bus, nullptr, bus::objectPath, bus::interfaceName, tilewiseVtable,
+                                 state.get());
+    if (r >= 0)
+        r = sd_bus_request_name(state->bus, state->name.c_str(), 0);
+    if (r == -EEXIST) {
+        error = "the session bus name " + state->name + " is taken (by another Tilewise on display " +
+                display + "?)";
+        return nullptr;
+    }
+    if (r < 0) {
+        error = "cannot take the session bus name " + state->name + " (" + errnoText(r) + ")";
+        return nullptr;
+    }
+    state->fd = sd_bus_get_fd(state->bus);
+    if (state->fd < 0) {
+        error = "cannot use the session bus (" + errnoText(state->fd) + ")";
+        return nullptr;
+    }
+    state->attached = true;
+    loop.watchFd(state->fd, [weak = state->self] {
+        if (std::shared_ptr<State> s = weak.lock())
+            s->process();
+    });
+    loop.addTurnHook([weak = state->self] {
+        if (std::shared_ptr<State> s = weak.lock())
+            s->rearm();
+    });
+    // Calls that came while the name was asked for are read already.
+    state->postProcess();
+    state->rearm();
+    return std::unique_ptr<TilewiseBusService>(new TilewiseBusService(std::move(state)));
+}
+
+TilewiseBusService::~TilewiseBusService()
+{
+    state_->detach();
+}
+
+const std::string& TilewiseBusService::busName() const
+{
+    return state_->name;
+}
+
+} // namespace tilewise

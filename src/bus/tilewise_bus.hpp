@@ -1,0 +1,66 @@
+// The running Tilewise on the session bus: tilewisectl and scripts ask it to
+// lay out the focused window and read its window history, so that one
+// history serves the shortcuts, the command line and scripts.
+//
+//   name       org.tilewise.Tilewise.<display encoded> (bus/bus_names.hpp)
+//   object     /org/tilewise/Tilewise
+//   interface  org.tilewise.Tilewise1
+//     Perform(s operation) -> ()   an operation name as tilewisectl lists it
+//     History() -> (s json)        the window history as JSON text
+//
+// Errors: org.tilewise.Tilewise1.Error.UnknownOperation,
+// org.tilewise.Tilewise1.Error.NoFocusedWindow; arguments of the wrong type
+// are refused by the bus library (org.freedesktop.DBus.Error.InvalidArgs).
+//
+// The connection is driven by the program's run loop and never waits on the
+// bus once open: a caller that does not read its replies cannot hold up the
+// program. Idle, it asks for no wakeups.
+#pragma once
+
+#include "layout/operation_type.hpp"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tilewise {
+
+class PollRunLoop;
+
+enum class BusPerformResult { Done, NoFocusedWindow };
+
+// What the service answers with; it holds no engine of its own. A handler
+// left empty, or one that throws, makes its method fail with
+// org.freedesktop.DBus.Error.Failed; the next call is answered as usual.
+struct BusHandlers {
+    std::function<BusPerformResult(OperationType)> perform;
+    // {"currentWindowId": N|null, "lastWindowId": N|null, "currentLayout":
+    // [x,y,w,h]|null, "last1Layout": ..., "last2layout": ..., "pairs":
+    // [[a,b],...], "windows": [{"windowId": N, "pid": P}], "layoutRecords":
+    // [{"windowId": N, "frame": [..]|null, "originalFrame": [..]|null}]}
+    std::function<std::string()> history;
+};
+
+class TilewiseBusService {
+public:
+    // Connects to the session bus and takes the name of `display`. None,
+    // with `error` one line saying why, when there is no session bus or the
+    // name is taken (another Tilewise runs on the display). The only call
+    // that waits on the bus: for the name, while the program starts.
+    static std::unique_ptr<TilewiseBusService> open(const std::string& display, BusHandlers handlers,
+                                                    PollRunLoop& loop, std::string& error);
+    ~TilewiseBusService();
+    TilewiseBusService(const TilewiseBusService&) = delete;
+    TilewiseBusService& operator=(const TilewiseBusService&) = delete;
+
+    const std::string& busName() const;
+
+    struct State;
+
+private:
+    explicit TilewiseBusService(std::shared_ptr<State> state) : state_(std::move(state)) {}
+    // Shared with the loop's callbacks, which may outlive the service.
+    std::shared_ptr<State> state_;
+};
+
+} // namespace tilewise

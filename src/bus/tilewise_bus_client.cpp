@@ -1,0 +1,95 @@
+#include "bus/tilewise_bus_client.hpp"
+
+#include "bus/bus_names.hpp"
+
+#include <systemd/sd-bus.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace tilewise {
+
+struct TilewiseBusClient::Connection {
+    ~Connection()
+    {
+        if (bus)
+            sd_bus_close_unref(bus);
+    }
+    sd_bus* bus = nullptr;
+    std::string error; // why there is none
+};
+
+TilewiseBusClient::TilewiseBusClient(std::string display, std::chrono::milliseconds timeout)
+    : display_(std::move(display)), timeout_(timeout)
+{
+}
+
+TilewiseBusClient::~TilewiseBusClient() = default;
+
+TilewiseBusClient::Reply TilewiseBusClient::perform(std::string_view operation)
+{
+    const std::string argument(operation);
+    return call("Perform", &argument);
+}
+
+TilewiseBusClient::Reply TilewiseBusClient::history()
+{
+    return call("History", nullptr);
+}
+
+TilewiseBusClient::Reply TilewiseBusClient::call(const char* method, const std::string* argument)
+{
+    Reply reply;
+    if (!connection_) {
+        connection_ = std::make_unique<Connection>();
+        const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+        const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
+        if ((!address || !*address) && (!runtimeDir || !*runtimeDir)) {
+            connection_->error = "no session bus";
+        } else if (int r = sd_bus_open_user_with_description(&connection_->bus, "tilewisectl"); r < 0) {
+            connection_->bus = nullptr;
+            connection_->error = std::string("no session bus: ") + std::strerror(-r);
+        }
+    }
+    if (!connection_->bus) {
+        reply.message = connection_->error;
+        return reply;
+    }
+
+    const std::string name = bus::busNameForDisplay(display_);
+    sd_bus_message* call = nullptr;
+    sd_bus_message* answer = nullptr;
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    int r = sd_bus_message_new_method_call(connection_->bus, &call, name.c_str(), bus::objectPath,
+                                           bus::interfaceName, method);
+    // Without an owner the call fails at once instead of asking the bus to
+    // start one; that failure is how "not running" is told.
+    if (r >= 0)
+        r = sd_bus_message_set_auto_start(call, 0);
+    if (r >= 0 && argument)
+        r = sd_bus_message_append(call, "s", argument->c_str());
+    if (r >= 0)
+        r = sd_bus_call(connection_->bus, call, std::uint64_t(timeout_.count()) * 1000u, &error, &answer);
+    if (r >= 0) {
+        reply.status = Status::Done;
+        const char* text = nullptr;
+        if (!argument && (r = sd_bus_message_read(answer, "s", &text)) >= 0)
+            reply.value = text;
+    }
+    if (r < 0) {
+        if (sd_bus_error_has_names(&error, SD_BUS_ERROR_SERVICE_UNKNOWN, SD_BUS_ERROR_NAME_HAS_NO_OWNER)) {
+            reply.status = Status::NotRunning;
+            reply.message = "no Tilewise holds " + name;
+        } else {
+            reply.status = Status::Failed;
+            reply.errorName = sd_bus_error_is_set(&error) ? error.name : "";
+            reply.message = sd_bus_error_is_set(&error) && error.message ? error.message : std::strerror(-r);
+        }
+    }
+    sd_bus_error_free(&error);
+    sd_bus_message_unref(answer);
+    sd_bus_message_unref(call);
+    return reply;
+}
+
+} // namespace tilewise
