@@ -2,9 +2,10 @@
 // next to the cheapest way to move a window there: one configure request and
 // the ConfigureNotify it brings. Measured three ways: the engine in this
 // process, the running tilewise from a hot key press (XTest) until the
-// window manager moves the window, and a whole tilewisectl process. Needs
-// DISPLAY, an EWMH window manager and TILEWISE_TESTCLIENT; bench/run
-// provides them.
+// window manager moves the window, and a whole tilewisectl process, one-shot
+// and through the running tilewise over the session bus. Needs DISPLAY, an
+// EWMH window manager and TILEWISE_TESTCLIENT; bench/run provides them, and
+// the session bus where scripts/xsession starts one.
 #include "layout/layout_listener.hpp"
 #include "layout/layout_manager.hpp"
 #include "layout/operation_type.hpp"
@@ -435,7 +436,7 @@ struct Session {
         // As the running program has it: kept current from events, the
         // monitors read once per operation.
         s->access->followEvents();
-        s->listener = std::make_unique<LayoutListener>(*s->access);
+        s->listener = std::make_unique<LayoutListener>(*s->access, s->store);
         s->manager = std::make_unique<LayoutManager>(*s->access, s->store, s->loop, *s->listener);
         s->client = BenchClient::connect(error);
         if (!s->client)
@@ -876,11 +877,11 @@ public:
 
     // The round trips tilewise reports for the next press it handles; other
     // lines it writes are passed on.
-    std::optional<int> roundTrips()
+    std::optional<int> roundTrips(const std::string& prefix = "tilewise: hot key: ")
     {
         const Clock::time_point deadline = Clock::now() + kEventTimeout;
         while (std::optional<std::string> line = tilewise_->err().next(deadline)) {
-            if (std::optional<int> n = roundTripsIn(*line, "tilewise: hot key: "))
+            if (std::optional<int> n = roundTripsIn(*line, prefix))
                 return n;
             std::cerr << *line << "\n";
         }
@@ -1076,30 +1077,40 @@ void benchmarkHotKeys(benchmark::State& state, BenchClient& client, Resident& r,
 }
 
 // A whole `tilewisectl perform LeftHalf`, from its start to its exit, on the
-// test client's window put back at the starting frame each time.
-void benchmarkOneShot(benchmark::State& state, Session& s, Resident& r)
+// test client's window put back at the starting frame each time: one-shot
+// (no session bus to reach the running tilewise), or through the running
+// tilewise, which then counts the round trips.
+void benchmarkCtl(benchmark::State& state, Session& s, Resident& r, bool viaBus)
 {
     if (!s.client->activate(r.window))
         fail("the window manager did not activate the test client's window");
+    const std::string tally = viaBus ? "tilewisectl perform LeftHalf (bus)" : "tilewisectl perform LeftHalf";
+    std::vector<std::string> env = {"TILEWISE_COUNT_ROUND_TRIPS=1"};
+    if (!viaBus)
+        env.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent");
     std::uint64_t roundTrips = 0;
     for (auto _ : state) {
         if (!s.reset(r.window))
             fail("the test client's window did not go back to the starting frame");
         std::string err;
         const Clock::time_point start = Clock::now();
-        const int status = r.tilewisectl({"perform", "LeftHalf"}, &err, {"TILEWISE_COUNT_ROUND_TRIPS=1"});
+        const int status = r.tilewisectl({"perform", "LeftHalf"}, &err, env);
         const Clock::time_point end = Clock::now();
         std::optional<int> trips;
-        for (std::size_t at = 0; at < err.size() && !trips;) {
-            const std::size_t nl = std::min(err.find('\n', at), err.size());
-            trips = roundTripsIn(err.substr(at, nl - at), "tilewisectl: ");
-            at = nl + 1;
+        if (viaBus) {
+            trips = r.roundTrips("tilewise: bus perform: ");
+        } else {
+            for (std::size_t at = 0; at < err.size() && !trips;) {
+                const std::size_t nl = std::min(err.find('\n', at), err.size());
+                trips = roundTripsIn(err.substr(at, nl - at), "tilewisectl: ");
+                at = nl + 1;
+            }
         }
         if (status != 0 || !trips)
-            fail(join({"tilewisectl perform LeftHalf failed: ", err}));
+            fail(join({tally, " failed: ", err}));
         if (s.access->readFrame(WindowElement{r.window}) == kStartFrame)
-            fail("tilewisectl perform LeftHalf left the window where it was");
-        r.tallies["tilewisectl perform LeftHalf"].add(*trips);
+            fail(tally + " left the window where it was");
+        r.tallies[tally].add(*trips);
         roundTrips += std::uint64_t(*trips);
         state.SetIterationTime(seconds(end - start));
     }
@@ -1110,6 +1121,7 @@ void benchmarkOneShot(benchmark::State& state, Session& s, Resident& r)
 constexpr const char* kBaselineName = "baseline/configure_request";
 constexpr const char* kHotKeyName = "hot_key/LeftHalf+RightHalf";
 constexpr const char* kOneShotName = "tilewisectl/perform_LeftHalf";
+constexpr const char* kBusName = "tilewisectl/perform_LeftHalf_via_bus";
 
 // The console table, with each median's ratio to the baseline's median as a
 // counter, and a summary of the medians at the end.
@@ -1237,6 +1249,12 @@ void printRoundTripsAndTargets(std::ostream& out, const Resident& r, const Media
                       benchmark::GetTimeUnitString(oneShot->unit));
         wall = text;
     }
+    std::string busWall = "-";
+    if (const MedianReporter::Median* viaBus = reporter.median(kBusName)) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.3f %s", viaBus->time, benchmark::GetTimeUnitString(viaBus->unit));
+        busWall = text;
+    }
     const std::pair<std::string, std::pair<std::string, const char*>> rows[] = {
         {"hot key press, x baseline (LeftHalf+RightHalf)", {ratio, "<= 2"}},
         {"round trips per press, hot key LeftHalf", {trips("hot key LeftHalf"), "<= 3"}},
@@ -1244,6 +1262,9 @@ void printRoundTripsAndTargets(std::ostream& out, const Resident& r, const Media
         {"round trips per press, hot key MoveRightward", {trips("hot key MoveRightward"), "<= 3"}},
         {"round trips, tilewisectl perform LeftHalf", {trips("tilewisectl perform LeftHalf"), "<= 6"}},
         {"wall time, tilewisectl perform LeftHalf", {wall, "-"}},
+        {"round trips, tilewisectl perform LeftHalf (bus)",
+         {trips("tilewisectl perform LeftHalf (bus)"), "<= 3"}},
+        {"wall time, tilewisectl perform LeftHalf (bus)", {busWall, "-"}},
     };
     out << "\nTargets\n";
     std::snprintf(line, sizeof line, "  %-48s %14s %8s\n", "", "measured", "target");
@@ -1334,8 +1355,12 @@ int main(int argc, char** argv)
             }));
     }
     configure(benchmark::RegisterBenchmark(kOneShotName, [&session, &resident](benchmark::State& state) {
-        benchmarkOneShot(state, *session, *resident);
+        benchmarkCtl(state, *session, *resident, false);
     }));
+    if (std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+        configure(benchmark::RegisterBenchmark(kBusName, [&session, &resident](benchmark::State& state) {
+            benchmarkCtl(state, *session, *resident, true);
+        }));
 
     MedianReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Color
                                                   : benchmark::ConsoleReporter::OO_None);

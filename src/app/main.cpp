@@ -3,6 +3,7 @@
 #include "app/shortcut_status.hpp"
 #include "app/single_instance.hpp"
 #include "app/tilewise_app.hpp"
+#include "bus/tilewise_bus.hpp"
 
 #include "platform/alerts.hpp"
 #include "platform/diagnostics.hpp"
@@ -11,11 +12,13 @@
 #include "platform/poll_run_loop.hpp"
 #include "platform/x11/x11_active_window_monitor.hpp"
 #include "platform/x11/x11_connection.hpp"
+#include "platform/x11/x11_desktops.hpp"
 #include "platform/x11/x11_hot_keys.hpp"
 #include "platform/x11/x11_keyboard_layout.hpp"
 #include "platform/x11/x11_modifier_monitor.hpp"
 #include "platform/x11/x11_presence.hpp"
 #include "platform/x11/x11_window_access.hpp"
+#include "platform/x11/x11_workspace.hpp"
 #include "settings/file_defaults_store.hpp"
 #include "settings/launch_at_login.hpp"
 #include "shortcuts/keyboard_shortcuts.hpp"
@@ -130,6 +133,11 @@ int main(int argc, char** argv)
     if (int fd = store->changeFd(); fd >= 0)
         loop.watchFd(fd, [&store] { store->handleChanges(); });
     X11ActiveWindowMonitor activeWindow(*x);
+    X11Workspace workspace(*x, windows.view(), loop);
+    X11Desktops desktops(*x, windows.view());
+    // The modifiers of the hot key press being dispatched: a desktop move
+    // waits for their release.
+    std::optional<std::uint64_t> pressFlags;
     std::unique_ptr<LaunchAtLogin> loginItem = LaunchAtLogin::fromEnvironment();
 
     PlatformServices services{
@@ -148,18 +156,39 @@ int main(int argc, char** argv)
             return FrontmostApp{id, id};
         },
         [&activeWindow](std::function<void()> changed) { activeWindow.addHandler(std::move(changed)); },
+        &workspace,
+        &desktops,
+        [&pressFlags] { return pressFlags; },
     };
     TilewiseApp app(services);
     // tilewisectl shows which shortcuts this program could not take.
     ShortcutStatusFile shortcutStatus(instance->siblingPath(".shortcuts"), app.shortcuts());
 
+    // tilewisectl and scripts reach this program over the session bus;
+    // without one the hot keys still work.
+    // For anyone checking what a press costs a remote user: the blocking
+    // exchanges with the server that each hot key or request caused.
+    const char* countRoundTrips = std::getenv("TILEWISE_COUNT_ROUND_TRIPS");
+    const bool counting = countRoundTrips && *countRoundTrips;
+    BusHandlers bus;
+    bus.perform = [&app, &x, &windows, counting](OperationType op) {
+        windows.newOperation();
+        const std::uint64_t before = x->roundTrips();
+        const TilewiseApp::PerformResult result = app.performRequested(op);
+        if (counting)
+            std::cerr << "tilewise: bus perform: " << x->roundTrips() - before << " round trips\n";
+        return result == TilewiseApp::PerformResult::Done ? BusPerformResult::Done
+                                                          : BusPerformResult::NoFocusedWindow;
+    };
+    bus.history = [&app] { return app.historyJson(); };
+    std::unique_ptr<TilewiseBusService> busService =
+        TilewiseBusService::open(canonicalDisplay(display).value_or(display), bus, loop, error);
+    if (!busService)
+        diag::problem(error + "; tilewisectl cannot reach this Tilewise");
+
     // Events may wait in the connection's queue without waking poll (they
     // were read while a request waited for its reply), so every turn drains.
     bool connectionLost = false;
-    // For anyone checking what a press costs a remote user: the blocking
-    // exchanges with the server that each hot key caused.
-    const char* countRoundTrips = std::getenv("TILEWISE_COUNT_ROUND_TRIPS");
-    const bool counting = countRoundTrips && *countRoundTrips;
     auto drain = [&] {
         windows.newOperation();
         // Reading the keymap and grabbing again wait for replies, during
@@ -173,7 +202,12 @@ int main(int argc, char** argv)
                     xkbModifiers->handleEvent(**event);
                 const std::uint64_t before = x->roundTrips();
                 const bool press = ((**event).response_type & 0x7f) == XCB_KEY_PRESS;
-                if (hotKeys.handleEvent(**event) && press && counting)
+                if (press)
+                    pressFlags = X11ModifierMonitor::modifierFlags(
+                        reinterpret_cast<const xcb_key_press_event_t&>(**event).state, false);
+                const bool handled = hotKeys.handleEvent(**event);
+                pressFlags.reset();
+                if (handled && press && counting)
                     std::cerr << "tilewise: hot key: " << x->roundTrips() - before << " round trips\n";
                 activeWindow.handleEvent(**event);
             }

@@ -25,11 +25,9 @@ bool allDigits(std::string_view s)
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The lock's file name: "display-1.lock" for the local display 1,
-// "display-HOST-1.lock" for display 1 on HOST. None when `display` is not
-// [protocol/][host]:number[.screen]; guessing could let two instances share
-// a display or keep one out of its own.
-std::optional<std::string> lockName(std::string_view display)
+} // namespace
+
+std::optional<std::string> canonicalDisplay(std::string_view display)
 {
     // The transport ("unix/", "tcp/") does not make another display.
     if (std::size_t slash = display.find('/');
@@ -61,10 +59,27 @@ std::optional<std::string> lockName(std::string_view display)
                    std::string_view(".-_:[]").find(c) != std::string_view::npos;
         }))
         return std::nullopt;
+    std::string out(host);
+    out.append(":").append(number);
+    return out;
+}
+
+namespace {
+
+// The lock's file name: "display-1.lock" for the local display 1,
+// "display-HOST-1.lock" for display 1 on HOST. None when `display` is not
+// [protocol/][host]:number[.screen]; guessing could let two instances share
+// a display or keep one out of its own.
+std::optional<std::string> lockName(std::string_view display)
+{
+    std::optional<std::string> canonical = canonicalDisplay(display);
+    if (!canonical)
+        return std::nullopt;
+    const std::size_t colon = canonical->rfind(':');
     std::string name = "display-";
-    if (!host.empty())
-        name.append(host).append("-");
-    name.append(number).append(lockSuffix);
+    if (colon > 0)
+        name.append(canonical->substr(0, colon)).append("-");
+    name.append(canonical->substr(colon + 1)).append(lockSuffix);
     if (name.size() > NAME_MAX)
         return std::nullopt;
     return name;

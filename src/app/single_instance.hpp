@@ -5,8 +5,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tilewise {
+
+// One spelling per display: "HOST:N", or ":N" for a local one, whatever the
+// transport, screen, leading zeros or the old "unix" host; none when it is
+// not a display name.
+std::optional<std::string> canonicalDisplay(std::string_view display);
 
 class SingleInstance {
 public:

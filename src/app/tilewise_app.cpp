@@ -2,6 +2,8 @@
 
 #include "settings/defaults_store.hpp"
 
+#include <nlohmann/json.hpp>
+
 namespace tilewise {
 
 namespace {
@@ -24,10 +26,21 @@ std::vector<KeyboardShortcuts::Name> namesFor(ShortcutsManagerState* state,
 } // namespace
 
 TilewiseApp::TilewiseApp(PlatformServices services)
-    : services_(std::move(services)), listener_(services_.windows),
+    : services_(std::move(services)), listener_(services_.windows, services_.store),
       manager_(services_.windows, services_.store, services_.runLoop, listener_),
       shortcuts_(services_.store, services_.hotKeys, services_.keyboardLayout)
 {
+    manager_.setPairedHandler([this] { notifications_.post(notification_names::pairWindow); });
+    if (services_.workspace)
+        listener_.follow(*services_.workspace, services_.runLoop);
+    if (services_.desktops) {
+        spaces_ =
+            std::make_unique<SpaceManager>(*services_.desktops, services_.modifiers, services_.currentEvent);
+        manager_.setSpaceSwitch([this](const WindowElement& w, LayoutManager::SpaceDirection d) {
+            spaces_->move(w, d == LayoutManager::SpaceDirection::Next ? SpaceManager::SpaceDirection::next
+                                                                      : SpaceManager::SpaceDirection::prev);
+        });
+    }
     shortcuts_.addChangeObserver([this](std::string_view notification, const KeyboardShortcuts::Name& name) {
         notifications_.post(std::string(notification), {{notification_keys::name, name.rawValue}});
     });
@@ -63,6 +76,61 @@ TilewiseApp::TilewiseApp(PlatformServices services)
             if (shortcuts_.hasRefused())
                 shortcuts_.retryRefused();
         });
+}
+
+TilewiseApp::PerformResult TilewiseApp::performRequested(OperationType op)
+{
+    // A script must be able to tell that nothing was there to lay out.
+    if (!services_.windows.focusedWindow())
+        return PerformResult::NoFocusedWindow;
+    manager_.perform(op);
+    return PerformResult::Done;
+}
+
+namespace {
+
+nlohmann::json toJson(const std::optional<Rect>& r)
+{
+    if (!r)
+        return nullptr;
+    return nlohmann::json::array({r->x(), r->y(), r->width(), r->height()});
+}
+
+template <typename T> nlohmann::json toJson(const std::optional<T>& v)
+{
+    return v ? nlohmann::json(*v) : nlohmann::json(nullptr);
+}
+
+} // namespace
+
+std::string TilewiseApp::historyJson() const
+{
+    const LayoutListener& l = listener_;
+    nlohmann::json pairs = nlohmann::json::array();
+    for (const auto& [a, b] : l.pairs)
+        pairs.push_back({a, b});
+    nlohmann::json windows = nlohmann::json::array();
+    for (const auto& [id, unused] : l.windowIdToElement) {
+        nlohmann::json w = {{"windowId", id}, {"pid", nullptr}};
+        if (auto pid = l.windowIdToPid.find(id); pid != l.windowIdToPid.end())
+            w["pid"] = pid->second;
+        windows.push_back(w);
+    }
+    nlohmann::json records = nlohmann::json::array();
+    for (const auto& [id, r] : l.layoutRecords)
+        records.push_back(
+            {{"windowId", id}, {"frame", toJson(r.frame)}, {"originalFrame", toJson(r.originalFrame)}});
+    nlohmann::json j = {
+        {"currentWindowId", toJson(l.currentWindowId)},
+        {"lastWindowId", toJson(l.lastWindowId)},
+        {"currentLayout", toJson(l.currentLayout)},
+        {"last1Layout", toJson(l.last1Layout)},
+        {"last2layout", toJson(l.last2layout)},
+        {"pairs", pairs},
+        {"windows", windows},
+        {"layoutRecords", records},
+    };
+    return j.dump();
 }
 
 } // namespace tilewise

@@ -4,6 +4,7 @@
 
 #include "layout/layout_listener.hpp"
 #include "layout/layout_manager.hpp"
+#include "layout/space_manager.hpp"
 #include "settings/notification_center.hpp"
 #include "settings/storage.hpp"
 #include "shortcuts/keyboard_shortcuts.hpp"
@@ -12,10 +13,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace tilewise {
 
 class Alerts;
+class Desktops;
+class Workspace;
 class DefaultsStore;
 class HotKeyRegistrar;
 class KeyboardLayout;
@@ -37,6 +41,12 @@ struct PlatformServices {
     std::function<std::optional<FrontmostApp>()> frontmostApplication;
     // Calls its argument whenever the frontmost application may have changed.
     std::function<void(std::function<void()>)> watchFrontmostApplication;
+    // Without these the history follows no focus and windows stay on their
+    // desktop.
+    Workspace* workspace = nullptr;
+    Desktops* desktops = nullptr;
+    // The modifier flags of the hot key press being handled, if any.
+    std::function<std::optional<std::uint64_t>()> currentEvent;
 };
 
 class TilewiseApp {
@@ -57,6 +67,13 @@ public:
     // The process's notifications; every change of a shortcut is posted here.
     NotificationCenter& notifications() { return notifications_; }
 
+    enum class PerformResult { Done, NoFocusedWindow };
+    // An operation asked for from outside (the command line, scripts).
+    PerformResult performRequested(OperationType op);
+    // The window history as JSON, for tilewisectl: the focus history, the
+    // known windows, the pairs and the layout records.
+    std::string historyJson() const;
+
 private:
     PlatformServices services_;
     NotificationCenter notifications_;
@@ -65,6 +82,7 @@ private:
     KeyboardShortcuts shortcuts_;
     std::unique_ptr<Storage> storage_;
     std::unique_ptr<ShortcutsManagerState> state_;
+    std::unique_ptr<SpaceManager> spaces_;
 };
 
 } // namespace tilewise

@@ -59,7 +59,8 @@ protected:
     {
         auto watch = [this](std::function<void()> changed) { activeWindowChanged.push_back(changed); };
         return std::make_unique<TilewiseApp>(PlatformServices{
-            windows, store, loop, alerts, keys, layout, modifiers, {}, [] { return std::nullopt; }, watch});
+            windows, store, loop, alerts, keys, layout, modifiers, {}, [] { return std::nullopt; }, watch, nullptr,
+            nullptr, {}});
     }
 
     MemoryWindowAccess windows;

@@ -171,5 +171,71 @@ TEST_F(TilewiseIntegrationTest, AutostartEntryFollowsTheSetting)
     EXPECT_FALSE(std::filesystem::exists(entry));
 }
 
+// The history the running program keeps serves its shortcuts and
+// tilewisectl alike: a pair beside the window focused before, Restore back
+// to the frame before the engine's layouts (not over a user's drag), and a
+// desktop move that waits until the hot key's modifiers are released.
+TEST_F(TilewiseIntegrationTest, PairRestoreAndDesktopsFollowTheFocus)
+{
+    if (!std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+        GTEST_SKIP() << "needs a session bus";
+    // Control-Alt-Super-N, for the move to the next desktop.
+    ASSERT_EQ(tilewisectl({"defaults", "write", "KeyboardShortcuts_moveToNextSpace", "-string",
+                           R"({"carbonKeyCode":45,"carbonModifiers":6400})"},
+                          env())
+                  .exitCode,
+              0);
+    xcb_window_t a = newWindow();
+    xcb_window_t b = newWindow();
+    startTilewise();
+    const Rect visible = primaryVisibleFrame();
+    const Rect left(visible.x(), visible.y(), visible.width() / 2, visible.height());
+    const Rect right(visible.x() + visible.width() / 2, visible.y(), visible.width() / 2, visible.height());
+
+    ASSERT_TRUE(display.activate(a));
+    const std::optional<Rect> before = display.outerFrame(a);
+    ASSERT_EQ(tilewisectl({"perform", "LeftHalf"}, env()).exitCode, 0);
+    EXPECT_EQ(display.waitForFrame(a, left), left);
+    ASSERT_TRUE(display.activate(b));
+    press("ctrl+alt+p");
+    EXPECT_EQ(display.waitForFrame(b, right), right);
+    RunResult history = tilewisectl({"history"}, env());
+    EXPECT_NE(history.out.find("pair"), std::string::npos) << history.out << history.err;
+
+    ASSERT_TRUE(display.activate(a));
+    ASSERT_EQ(tilewisectl({"perform", "RightHalf"}, env()).exitCode, 0);
+    EXPECT_EQ(display.waitForFrame(a, right), right);
+    ASSERT_EQ(tilewisectl({"perform", "Restore"}, env()).exitCode, 0);
+    EXPECT_EQ(display.waitForFrame(a, *before), before);
+    // Dragged by the user after a layout: Restore leaves it there.
+    ASSERT_EQ(tilewisectl({"perform", "LeftHalf"}, env()).exitCode, 0);
+    ASSERT_EQ(display.waitForFrame(a, left), left);
+    // Where the window manager puts it is the user's place.
+    ASSERT_EQ(
+        run({"xdotool", "windowmove", std::to_string(display.client().topLevel(a)), "200", "150"}).exitCode,
+        0);
+    const std::optional<Rect> dragged = display.waitForFrameChange(a, left);
+    ASSERT_TRUE(dragged && *dragged != left);
+    ASSERT_EQ(tilewisectl({"perform", "Restore"}, env()).exitCode, 0);
+    // The command returns once the operation is done.
+    EXPECT_EQ(display.outerFrame(a), dragged);
+
+    x11test::TestClient& x = display.client();
+    const xcb_atom_t current = x.atom("_NET_CURRENT_DESKTOP");
+    if (x.rootCardinals(x.atom("_NET_NUMBER_OF_DESKTOPS")) < std::vector<std::uint32_t>{2})
+        GTEST_SKIP() << "the window manager has a single desktop";
+    ASSERT_EQ(x.rootCardinals(current), std::vector<std::uint32_t>{0});
+    ASSERT_EQ(run({"xdotool", "keydown", "ctrl+alt+super+n"}).exitCode, 0);
+    std::optional<std::string> line;
+    while ((line = tilewise->readLine()) && !line->starts_with("SpaceManager: ")) {
+    }
+    EXPECT_EQ(line, "SpaceManager: Delay execution cause current event has modifiers ");
+    EXPECT_EQ(x.rootCardinals(current), std::vector<std::uint32_t>{0});
+    ASSERT_EQ(run({"xdotool", "keyup", "n", "keyup", "super", "keyup", "alt", "keyup", "ctrl"}).exitCode, 0);
+    EXPECT_TRUE(x.waitUntil([&] { return x.rootCardinals(current) == std::vector<std::uint32_t>{1}; }));
+    EXPECT_EQ(x.cardinals(a, x.atom("_NET_WM_DESKTOP")), std::vector<std::uint32_t>{1});
+    EXPECT_TRUE(x.waitUntil([&] { return display.activeWindow() == a; }));
+}
+
 } // namespace
 } // namespace tilewise
