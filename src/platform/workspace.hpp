@@ -9,7 +9,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace tilewise {
 
@@ -49,6 +51,53 @@ public:
 
     // Null when the platform cannot observe the process now.
     virtual std::unique_ptr<WindowObserver> createObserver(Pid pid, ObserverCallback callback) = 0;
+};
+
+// What every platform's workspace keeps: the handlers, and the observers
+// by process, which may outlive it (they then hear nothing).
+class ObservingWorkspace : public Workspace {
+public:
+    ObservingWorkspace() = default;
+    ~ObservingWorkspace() override;
+    ObservingWorkspace(const ObservingWorkspace&) = delete;
+    ObservingWorkspace& operator=(const ObservingWorkspace&) = delete;
+
+    void onApplicationActivated(ApplicationHandler handler) override
+    {
+        activated_.push_back(std::move(handler));
+    }
+    void onApplicationTerminated(ApplicationHandler handler) override
+    {
+        terminated_.push_back(std::move(handler));
+    }
+    void onWindowDestroyed(std::function<void(WindowId)> handler) override
+    {
+        destroyed_.push_back(std::move(handler));
+    }
+    // Null where canObserve() says no.
+    std::unique_ptr<WindowObserver> createObserver(Pid pid, ObserverCallback callback) override;
+
+    // Observers of the process that are started.
+    int startedObservers(Pid pid) const;
+
+protected:
+    void announceActivated(const std::optional<RunningApplication>& app);
+    void announceTerminated(const std::optional<RunningApplication>& app);
+    void announceDestroyed(WindowId id);
+    // To every started observer of `pid` that registered `n`.
+    void notifyObservers(Pid pid, const WindowElement& w, WindowNotification n);
+
+    virtual bool canObserve(Pid) { return true; }
+    // False refuses one notification of a registration (an application
+    // still starting).
+    virtual bool acceptNotification(Pid) { return true; }
+
+private:
+    class Observer;
+    std::vector<ApplicationHandler> activated_;
+    std::vector<ApplicationHandler> terminated_;
+    std::vector<std::function<void(WindowId)>> destroyed_;
+    std::set<Observer*> observers_;
 };
 
 } // namespace tilewise

@@ -4,51 +4,40 @@
 #include "platform/workspace.hpp"
 
 #include <map>
-#include <set>
-#include <vector>
 
 namespace tilewise {
 
-class MemoryWorkspace : public Workspace {
+class MemoryWorkspace : public ObservingWorkspace {
 public:
-    MemoryWorkspace() = default;
-    // Observers may outlive it; they then deliver nothing.
-    ~MemoryWorkspace() override;
-    MemoryWorkspace(const MemoryWorkspace&) = delete;
-    MemoryWorkspace& operator=(const MemoryWorkspace&) = delete;
-
-    void onApplicationActivated(ApplicationHandler handler) override
+    std::unique_ptr<WindowObserver> createObserver(Pid pid, ObserverCallback callback) override
     {
-        activated_.push_back(std::move(handler));
+        std::unique_ptr<WindowObserver> o = ObservingWorkspace::createObserver(pid, std::move(callback));
+        created_ += o != nullptr;
+        return o;
     }
-    void onApplicationTerminated(ApplicationHandler handler) override
-    {
-        terminated_.push_back(std::move(handler));
-    }
-    void onWindowDestroyed(std::function<void(WindowId)> handler) override
-    {
-        destroyed_.push_back(std::move(handler));
-    }
-    std::unique_ptr<WindowObserver> createObserver(Pid pid, ObserverCallback callback) override;
 
-    void activate(const std::optional<RunningApplication>& app);
-    void terminate(const std::optional<RunningApplication>& app);
-    void destroyWindow(WindowId id);
-    // Delivers to every started observer of `pid` that registered `n`.
-    void notify(Pid pid, const WindowElement& w, WindowNotification n);
+    void activate(const std::optional<RunningApplication>& app) { announceActivated(app); }
+    void terminate(const std::optional<RunningApplication>& app) { announceTerminated(app); }
+    void destroyWindow(WindowId id) { announceDestroyed(id); }
+    void notify(Pid pid, const WindowElement& w, WindowNotification n) { notifyObservers(pid, w, n); }
 
-    // The next `count` registrations for `pid` are refused.
+    // The next `count` notifications asked for `pid` are refused.
     void refuseRegistrations(Pid pid, int count) { refusals_[pid] = count; }
     void refuseObservers(bool refuse) { refuseCreate_ = refuse; }
     int observersCreated() const { return created_; }
-    int startedObservers(Pid pid) const;
+
+protected:
+    bool canObserve(Pid) override { return !refuseCreate_; }
+    bool acceptNotification(Pid pid) override
+    {
+        int& left = refusals_[pid];
+        if (left <= 0)
+            return true;
+        --left;
+        return false;
+    }
 
 private:
-    class Observer;
-    std::vector<ApplicationHandler> activated_;
-    std::vector<ApplicationHandler> terminated_;
-    std::vector<std::function<void(WindowId)>> destroyed_;
-    std::set<Observer*> observers_;
     std::map<Pid, int> refusals_;
     bool refuseCreate_ = false;
     int created_ = 0;

@@ -7,35 +7,6 @@
 
 namespace tilewise {
 
-class X11Workspace::Observer : public WindowObserver {
-public:
-    Observer(X11Workspace& owner, Pid pid, ObserverCallback callback)
-        : owner_(&owner), pid_(pid), callback_(std::move(callback))
-    {
-        owner_->observers_.insert(this);
-    }
-    ~Observer() override
-    {
-        if (owner_)
-            owner_->observers_.erase(this);
-    }
-
-    // Nothing to register with the server: the events come anyway.
-    bool addNotification(WindowNotification n) override
-    {
-        notifications_.insert(n);
-        return true;
-    }
-    void start() override { started_ = true; }
-    void stop() override { started_ = false; }
-
-    X11Workspace* owner_;
-    Pid pid_;
-    ObserverCallback callback_;
-    std::set<WindowNotification> notifications_;
-    bool started_ = false;
-};
-
 X11Workspace::X11Workspace(X11Connection& x, X11View& view, RunLoop& loop) : x_(x), view_(view), loop_(loop)
 {
     eventObserver_ = x_.addEventObserver([this](const xcb_generic_event_t& e) { handleEvent(e); });
@@ -54,15 +25,6 @@ X11Workspace::X11Workspace(X11Connection& x, X11View& view, RunLoop& loop) : x_(
 X11Workspace::~X11Workspace()
 {
     x_.removeEventObserver(eventObserver_);
-    for (Observer* o : observers_)
-        o->owner_ = nullptr;
-}
-
-std::unique_ptr<WindowObserver> X11Workspace::createObserver(Pid pid, ObserverCallback callback)
-{
-    if (pid <= 0)
-        return nullptr;
-    return std::make_unique<Observer>(*this, pid, std::move(callback));
 }
 
 void X11Workspace::handleEvent(const xcb_generic_event_t& e)
@@ -165,7 +127,7 @@ void X11Workspace::deliver()
 
     if (geometryChanged) {
         for (auto& [w, c] : clients_) {
-            const std::optional<Rect> now = frameOf(w, observed(c.pid));
+            const std::optional<Rect> now = frameOf(w, startedObservers(c.pid) > 0);
             if (!now)
                 continue;
             if (c.frame && c.frame->origin != now->origin)
@@ -176,21 +138,14 @@ void X11Workspace::deliver()
         }
     }
 
-    // Copies: a handler may add another.
-    for (xcb_window_t w : destroyed) {
-        for (const auto& h : std::vector(destroyed_))
-            h(WindowId(w));
-    }
-    for (const RunningApplication& app : terminations) {
-        for (const ApplicationHandler& h : std::vector(terminated_))
-            h(app);
-    }
-    if (activation) {
-        for (const ApplicationHandler& h : std::vector(activated_))
-            h(activation);
-    }
+    for (xcb_window_t w : destroyed)
+        announceDestroyed(WindowId(w));
+    for (const RunningApplication& app : terminations)
+        announceTerminated(app);
+    if (activation)
+        announceActivated(activation);
     for (const Change& c : changes)
-        notify(c);
+        notifyObservers(c.pid, WindowElement{c.window}, c.what);
 }
 
 void X11Workspace::syncClients(const std::vector<xcb_window_t>& list)
@@ -261,26 +216,6 @@ std::optional<Rect> X11Workspace::frameOf(xcb_window_t w, bool observed)
     // Not told by the events: read where someone is listening.
     const X11View::Window* v = observed ? view_.window(w) : nullptr;
     return v ? std::optional<Rect>(v->client) : std::nullopt;
-}
-
-bool X11Workspace::observed(Pid pid) const
-{
-    return std::any_of(observers_.begin(), observers_.end(),
-                       [pid](const Observer* o) { return o->pid_ == pid && o->started_; });
-}
-
-void X11Workspace::notify(const Change& c)
-{
-    std::vector<Observer*> targets;
-    for (Observer* o : observers_) {
-        if (o->pid_ == c.pid && o->started_ && o->notifications_.contains(c.what))
-            targets.push_back(o);
-    }
-    for (Observer* o : targets) {
-        // One callback may have dropped or stopped another.
-        if (observers_.contains(o) && o->started_)
-            o->callback_(WindowElement{c.window}, c.what);
-    }
 }
 
 } // namespace tilewise

@@ -31,33 +31,21 @@
 
 namespace tilewise {
 
-class X11Workspace : public Workspace {
+class X11Workspace : public ObservingWorkspace {
 public:
-    // Takes in the clients of the moment, the active window's process as
-    // the last one activated: an application is followed from its next
-    // activation on. Observers still alive when it goes hear nothing more.
+    // Takes in the clients of the moment; the first change of the active
+    // window activates its application. Observers still alive when it goes
+    // hear nothing more.
     X11Workspace(X11Connection& x, X11View& view, RunLoop& loop);
     ~X11Workspace() override;
     X11Workspace(const X11Workspace&) = delete;
     X11Workspace& operator=(const X11Workspace&) = delete;
 
-    void onApplicationActivated(ApplicationHandler handler) override
-    {
-        activated_.push_back(std::move(handler));
-    }
-    void onApplicationTerminated(ApplicationHandler handler) override
-    {
-        terminated_.push_back(std::move(handler));
-    }
-    void onWindowDestroyed(std::function<void(WindowId)> handler) override
-    {
-        destroyed_.push_back(std::move(handler));
-    }
-    // Null for a process id of 0 or less.
-    std::unique_ptr<WindowObserver> createObserver(Pid pid, ObserverCallback callback) override;
+protected:
+    // Windows without _NET_WM_PID count as process 0, which is not observed.
+    bool canObserve(Pid pid) override { return pid > 0; }
 
 private:
-    class Observer;
     struct Client {
         Pid pid = 0;
         std::optional<Rect> frame; // as last seen
@@ -80,8 +68,6 @@ private:
     void removeClient(xcb_window_t w);
     RunningApplication applicationOf(Pid pid, const X11View::Window& w);
     std::optional<Rect> frameOf(xcb_window_t w, bool observed);
-    bool observed(Pid pid) const;
-    void notify(const Change& c);
 
     X11Connection& x_;
     X11View& view_;
@@ -101,11 +87,6 @@ private:
     std::optional<Pid> lastActivated_;
     xcb_window_t lastActive_ = XCB_WINDOW_NONE;
     std::unordered_map<std::string, std::optional<std::string>> entryNames_;
-
-    std::vector<ApplicationHandler> activated_;
-    std::vector<ApplicationHandler> terminated_;
-    std::vector<std::function<void(WindowId)>> destroyed_;
-    std::set<Observer*> observers_;
 };
 
 } // namespace tilewise
