@@ -51,7 +51,9 @@ constexpr const char* usage = R"(Usage: tilewise [--help] [--version]
 Keyboard-driven window layouts for the X display in $DISPLAY: runs until
 interrupted, answering its global shortcuts (Control-Alt-arrows for the
 clip cycles, Control-Alt-F to maximize, Control-Alt-Super-arrows to move,
-...). One per user and display.
+Control-Alt-P to pair, ...). It follows the focus to keep the window
+history that pairs and Restore use, and answers 'tilewisectl perform' and
+'tilewisectl history' over the session bus. One per user and display.
 Settings: $XDG_CONFIG_HOME/tilewise/defaults.json (see 'tilewisectl defaults').
 )";
 
@@ -164,12 +166,12 @@ int main(int argc, char** argv)
     // tilewisectl shows which shortcuts this program could not take.
     ShortcutStatusFile shortcutStatus(instance->siblingPath(".shortcuts"), app.shortcuts());
 
-    // tilewisectl and scripts reach this program over the session bus;
-    // without one the hot keys still work.
     // For anyone checking what a press costs a remote user: the blocking
     // exchanges with the server that each hot key or request caused.
     const char* countRoundTrips = std::getenv("TILEWISE_COUNT_ROUND_TRIPS");
     const bool counting = countRoundTrips && *countRoundTrips;
+    // tilewisectl and scripts reach this program over the session bus;
+    // without one the hot keys still work.
     BusHandlers bus;
     bus.perform = [&app, &x, &windows, counting](OperationType op) {
         windows.newOperation();
