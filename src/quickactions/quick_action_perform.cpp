@@ -79,31 +79,43 @@ QuickActionPerformer::QuickActionPerformer(WindowAccess& access, LayoutManager& 
 {
 }
 
-void QuickActionPerformer::run(const QuickAction::Action& action, std::optional<WindowElement> element,
-                               std::optional<Screen> screen)
+bool QuickActionPerformer::run(const QuickAction::Action& action, std::optional<WindowElement> element,
+                               std::optional<Screen> screen, Finished finished)
 {
     if (!element)
-        return;
-    perform(action.operations, std::make_shared<ActionContext>(ActionContext{*element, std::move(screen)}));
+        return false;
+    perform(action.operations, std::make_shared<ActionContext>(ActionContext{*element, std::move(screen)}),
+            std::move(finished));
+    return true;
 }
 
-void QuickActionPerformer::runOnFocusedWindow(const QuickAction::Action& action)
+bool QuickActionPerformer::runOnFocusedWindow(const QuickAction::Action& action, Finished finished)
 {
-    run(action, access_.focusedWindow(), std::nullopt);
+    return run(action, access_.focusedWindow(), std::nullopt, std::move(finished));
 }
 
-void QuickActionPerformer::perform(std::vector<Operation> operations, std::shared_ptr<ActionContext> context)
+void QuickActionPerformer::perform(std::vector<Operation> operations, std::shared_ptr<ActionContext> context,
+                                   Finished finished)
 {
-    if (operations.empty() || !context)
+    if (operations.empty() || !context) {
+        if (finished)
+            finished();
         return;
-    // A copy: erasing by a reference into the list would compare against
-    // an element the erase overwrites.
-    const Operation first = operations.front();
-    performOperation(first, *context);
-    // Ids are unique, so this drops the first element only.
-    std::erase(operations, first);
-    loop_.post([this, rest = std::move(operations), context = std::move(context)]() mutable {
-        perform(std::move(rest), std::move(context));
+    }
+    if (stepHook_)
+        stepHook_(operations.front(), [&] { performOperation(operations.front(), *context); });
+    else
+        performOperation(operations.front(), *context);
+    // By position: a hand-written list may repeat an operation, id and all.
+    operations.erase(operations.begin());
+    if (operations.empty()) {
+        if (finished)
+            finished();
+        return;
+    }
+    loop_.post([this, rest = std::move(operations), context = std::move(context),
+                finished = std::move(finished)]() mutable {
+        perform(std::move(rest), std::move(context), std::move(finished));
     });
 }
 

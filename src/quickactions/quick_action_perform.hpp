@@ -23,6 +23,7 @@
 #include "platform/window_access.hpp"
 #include "quickactions/quick_action.hpp"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -49,13 +50,22 @@ public:
 
     // The callers' entry points (see above). The first operation runs now,
     // each further one on a later turn.
-    void run(const QuickAction::Action& action, std::optional<WindowElement> element,
-             std::optional<Screen> screen);
-    void runOnFocusedWindow(const QuickAction::Action& action);
+    // `finished`, if any, is called once the last step has run (at once for
+    // a run with nothing to do). False, calling nothing, without a window.
+    using Finished = std::function<void()>;
+    bool run(const QuickAction::Action& action, std::optional<WindowElement> element,
+             std::optional<Screen> screen, Finished finished = nullptr);
+    bool runOnFocusedWindow(const QuickAction::Action& action, Finished finished = nullptr);
+
+    // Wraps each step: for anyone measuring what a step costs. It must call
+    // `step` once.
+    using StepHook = std::function<void(const Operation& operation, const std::function<void()>& step)>;
+    void setStepHook(StepHook hook) { stepHook_ = std::move(hook); }
 
     // Carries out the first operation now and schedules the rest. An empty
     // list does nothing and schedules nothing; a run cannot be cancelled.
-    void perform(std::vector<Operation> operations, std::shared_ptr<ActionContext> context);
+    void perform(std::vector<Operation> operations, std::shared_ptr<ActionContext> context,
+                 Finished finished = nullptr);
     // One operation; one whose computation yields nothing, whose guard fails
     // or whose screen is not found is skipped silently.
     void performOperation(const Operation& operation, ActionContext& context);
@@ -90,6 +100,7 @@ private:
     WindowAccess& access_;
     LayoutManager& manager_;
     RunLoop& loop_;
+    StepHook stepHook_;
 };
 
 } // namespace tilewise

@@ -54,24 +54,29 @@ protected:
 TEST_F(QuickActionPerformTest, OperationsRunOnePerTurnOnThePreviousResult)
 {
     WindowElement w = focusedWindow({300, 100, 500, 400}, 7);
-    performer.run(QuickAction::newAction(), w, std::nullopt);
-    performer.run({"id", "name", false, {}, -1, {op(T::moveAndResizeToLeftHalf)}}, std::nullopt,
-                  std::nullopt);
+    int finished = 0;
+    auto countFinished = [&] { ++finished; };
+    EXPECT_TRUE(performer.run(QuickAction::newAction(), w, std::nullopt, countFinished));
+    EXPECT_FALSE(performer.run({"id", "name", false, {}, -1, {op(T::moveAndResizeToLeftHalf)}}, std::nullopt,
+                               std::nullopt, countFinished));
     EXPECT_TRUE(access.writes().empty());
     EXPECT_EQ(loop.pendingCount(), 0u);
+    EXPECT_EQ(finished, 1);
 
-    performer.perform({op(T::moveAndResizeToLeftHalf),
-                       op(T::moveByDistance, &Operation::moveDistanceX, 100.0),
+    // A hand-written list may repeat an operation, id and all: both run.
+    const Operation right = op(T::moveByDistance, &Operation::moveDistanceX, 50.0);
+    performer.perform({op(T::moveAndResizeToLeftHalf), right, right,
                        op(T::resizeToSize, &Operation::sizeUnitType, Unit::px)},
-                      context(w));
+                      context(w), countFinished);
     EXPECT_EQ(access.writes(), std::vector<Write>{frame(w, {0, 25, 720, 875})});
     ASSERT_EQ(loop.pendingCount(), 1u);
     // Queued behind the second step, ahead of the third that step posts.
     std::vector<Write> afterSecond;
     loop.post([&] { afterSecond = access.writes(); });
     loop.runPending();
-    EXPECT_EQ(afterSecond, (std::vector<Write>{frame(w, {0, 25, 720, 875}), position(w, 100, 25)}));
+    EXPECT_EQ(afterSecond, (std::vector<Write>{frame(w, {0, 25, 720, 875}), position(w, 50, 25)}));
     EXPECT_EQ(access.writes().back(), size(w, 800, 600));
+    EXPECT_EQ(finished, 2);
     EXPECT_EQ(access.frame(w), Rect(100, 25, 800, 600));
     EXPECT_EQ(listener.layoutRecords.at(7).originalFrame, Rect(300, 100, 500, 400));
     EXPECT_EQ(listener.layoutRecords.at(7).frame, Rect(100, 25, 800, 600));
