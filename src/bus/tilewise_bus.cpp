@@ -202,12 +202,72 @@ int onHistory(sd_bus_message* m, void* userdata, sd_bus_error* error)
     return sd_bus_reply_method_return(m, "s", json.c_str());
 }
 
+int onRunAction(sd_bus_message* m, void* userdata, sd_bus_error* error)
+{
+    State& s = *static_cast<State*>(userdata);
+    const char* id = nullptr;
+    if (int r = sd_bus_message_read(m, "s", &id); r < 0)
+        return r;
+    if (!s.handlers.runAction)
+        return failed(error, "this Tilewise does not run quick actions");
+    // Answered when the run is over, which takes turns of the loop; the
+    // service may be gone by then.
+    sd_bus_message* call = sd_bus_message_ref(m);
+    auto finished = [weak = s.self, call, answered = std::make_shared<bool>(false)] {
+        if (*answered)
+            return;
+        *answered = true;
+        if (std::shared_ptr<State> state = weak.lock(); state && state->attached) {
+            sd_bus_reply_method_return(call, "");
+            state->postProcess();
+        }
+        sd_bus_message_unref(call);
+    };
+    BusRunResult result;
+    try {
+        result = s.handlers.runAction(id, finished);
+    } catch (const std::exception& e) {
+        sd_bus_message_unref(call);
+        return failed(error, e.what());
+    } catch (...) {
+        sd_bus_message_unref(call);
+        return failed(error, "the quick action failed");
+    }
+    if (result == BusRunResult::Started)
+        return 1;
+    sd_bus_message_unref(call);
+    if (result == BusRunResult::NoFocusedWindow)
+        return sd_bus_error_set(error, bus::noFocusedWindowError, "no focused window: nothing to lay out");
+    return sd_bus_error_setf(error, bus::unknownActionError, "no quick action has the id %s",
+                             quotedForMessage(id).c_str());
+}
+
+int onListActions(sd_bus_message* m, void* userdata, sd_bus_error* error)
+{
+    State& s = *static_cast<State*>(userdata);
+    if (!s.handlers.listActions)
+        return failed(error, "this Tilewise has no quick actions");
+    std::string json;
+    try {
+        json = s.handlers.listActions();
+    } catch (const std::exception& e) {
+        return failed(error, e.what());
+    } catch (...) {
+        return failed(error, "the quick actions cannot be read");
+    }
+    return sd_bus_reply_method_return(m, "s", json.c_str());
+}
+
 // A new method is a row here and a handler in BusHandlers.
 const sd_bus_vtable tilewiseVtable[] = {
     SD_BUS_VTABLE_START(0),
     SD_BUS_METHOD_WITH_ARGS("Perform", SD_BUS_ARGS("s", operation), SD_BUS_NO_RESULT, onPerform,
                             SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD_WITH_ARGS("History", SD_BUS_NO_ARGS, SD_BUS_RESULT("s", json), onHistory,
+                            SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD_WITH_ARGS("RunAction", SD_BUS_ARGS("s", id), SD_BUS_NO_RESULT, onRunAction,
+                            SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD_WITH_ARGS("ListActions", SD_BUS_NO_ARGS, SD_BUS_RESULT("s", json), onListActions,
                             SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_VTABLE_END,
 };

@@ -7,8 +7,12 @@
 //   interface  org.tilewise.Tilewise1
 //     Perform(s operation) -> ()   an operation name as tilewisectl lists it
 //     History() -> (s json)        the window history as JSON text
+//     RunAction(s id) -> ()        runs a quick action on the focused window;
+//                                  answered once its last step has run
+//     ListActions() -> (s json)    the quick actions, as stored
 //
 // Errors: org.tilewise.Tilewise1.Error.UnknownOperation,
+// org.tilewise.Tilewise1.Error.UnknownAction,
 // org.tilewise.Tilewise1.Error.NoFocusedWindow; arguments of the wrong type
 // are refused by the bus library (org.freedesktop.DBus.Error.InvalidArgs).
 //
@@ -28,6 +32,7 @@ namespace tilewise {
 class PollRunLoop;
 
 enum class BusPerformResult { Done, NoFocusedWindow };
+enum class BusRunResult { Started, UnknownAction, NoFocusedWindow };
 
 // What the service answers with; it holds no engine of its own. A handler
 // left empty, or one that throws, makes its method fail with
@@ -39,6 +44,11 @@ struct BusHandlers {
     // [[a,b],...], "windows": [{"windowId": N, "pid": P}], "layoutRecords":
     // [{"windowId": N, "frame": [..]|null, "originalFrame": [..]|null}]}
     std::function<std::string()> history;
+    // Started means `finished` will be called once, when the run is over;
+    // the call is answered then.
+    std::function<BusRunResult(const std::string& id, std::function<void()> finished)> runAction;
+    // A JSON array of the actions in their stored form.
+    std::function<std::string()> listActions;
 };
 
 class TilewiseBusService {

@@ -37,6 +37,17 @@ TilewiseBusClient::Reply TilewiseBusClient::history()
     return call("History", nullptr);
 }
 
+TilewiseBusClient::Reply TilewiseBusClient::runAction(std::string_view id)
+{
+    const std::string argument(id);
+    return call("RunAction", &argument);
+}
+
+TilewiseBusClient::Reply TilewiseBusClient::listActions()
+{
+    return call("ListActions", nullptr);
+}
+
 TilewiseBusClient::Reply TilewiseBusClient::call(const char* method, const std::string* argument)
 {
     Reply reply;

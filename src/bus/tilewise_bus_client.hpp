@@ -20,7 +20,7 @@ public:
         Status status = Status::NotRunning;
         std::string errorName; // a D-Bus error name, when Failed
         std::string message;   // why, when NotRunning or Failed
-        std::string value;     // History's JSON text
+        std::string value;     // the JSON text of History and ListActions
     };
 
     // Connects on the first call. Calls wait at most `timeout`: an
@@ -33,6 +33,10 @@ public:
 
     Reply perform(std::string_view operation);
     Reply history();
+    // Answered once the action's last step has run.
+    Reply runAction(std::string_view id);
+    // The actions' JSON text in `value`.
+    Reply listActions();
 
 private:
     Reply call(const char* method, const std::string* argument);

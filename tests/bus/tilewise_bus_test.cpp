@@ -83,7 +83,15 @@ protected:
                                  if (history.empty())
                                      throw std::runtime_error("no history here");
                                  return history;
-                             }};
+                             },
+                             [this](const std::string& id, std::function<void()> finished) {
+                                 if (id != "A1")
+                                     return BusRunResult::UnknownAction;
+                                 // The run's steps take turns of the loop.
+                                 loop.post([this, finished] { loop.post([finished] { finished(); }); });
+                                 return BusRunResult::Started;
+                             },
+                             [] { return std::string(R"([{"id":"A1"}])"); }};
         return TilewiseBusService::open(display, std::move(handlers), loop, error);
     }
 
@@ -137,6 +145,14 @@ TEST_F(BusTest, CallsReachTheHandlersAndRefusedOnesLeaveTheServiceAnswering)
     reply = whileLooping([&] { return client.history(); });
     EXPECT_EQ(reply.status, Status::Failed);
     EXPECT_EQ(reply.message, "no history here");
+
+    // Answered only when the run is over.
+    reply = whileLooping([&] { return client.runAction("A1"); });
+    EXPECT_EQ(reply.status, Status::Done) << reply.message;
+    reply = whileLooping([&] { return client.runAction("B2"); });
+    EXPECT_EQ(reply.errorName, bus::unknownActionError);
+    reply = whileLooping([&] { return client.listActions(); });
+    EXPECT_EQ(reply.value, R"([{"id":"A1"}])");
 
     // One Tilewise per display holds the name.
     EXPECT_FALSE(open(":7", error));
