@@ -52,8 +52,9 @@ Keyboard-driven window layouts for the X display in $DISPLAY: runs until
 interrupted, answering its global shortcuts (Control-Alt-arrows for the
 clip cycles, Control-Alt-F to maximize, Control-Alt-Super-arrows to move,
 Control-Alt-P to pair, ...). It follows the focus to keep the window
-history that pairs and Restore use, and answers 'tilewisectl perform' and
-'tilewisectl history' over the session bus. One per user and display.
+history that pairs and Restore use, runs quick actions from their slot
+shortcuts, and answers 'tilewisectl perform', 'history' and 'actions run'
+over the session bus. One per user and display.
 Settings: $XDG_CONFIG_HOME/tilewise/defaults.json (see 'tilewisectl defaults').
 )";
 
@@ -183,6 +184,28 @@ int main(int argc, char** argv)
                                                           : BusPerformResult::NoFocusedWindow;
     };
     bus.history = [&app] { return app.historyJson(); };
+    bus.runAction = [&app, &windows](const std::string& id, std::function<void()> finished) {
+        windows.newOperation();
+        switch (app.runActionRequested(id, std::move(finished))) {
+        case TilewiseApp::RunResult::Started:
+            return BusRunResult::Started;
+        case TilewiseApp::RunResult::NoFocusedWindow:
+            return BusRunResult::NoFocusedWindow;
+        case TilewiseApp::RunResult::UnknownAction:
+            break;
+        }
+        return BusRunResult::UnknownAction;
+    };
+    bus.listActions = [&app] { return app.quickActionsJson(); };
+    // Each step of a quick action runs in a turn of its own.
+    if (counting)
+        app.quickActionPerformer().setStepHook(
+            [&x](const QuickAction::Operation& op, const std::function<void()>& step) {
+                const std::uint64_t before = x->roundTrips();
+                step();
+                std::cerr << "tilewise: quick action step " << rawValue(op.type) << ": "
+                          << x->roundTrips() - before << " round trips\n";
+            });
     std::unique_ptr<TilewiseBusService> busService =
         TilewiseBusService::open(canonicalDisplay(display).value_or(display), bus, loop, error);
     if (!busService)

@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+
 namespace tilewise {
 
 namespace {
@@ -28,7 +30,8 @@ std::vector<KeyboardShortcuts::Name> namesFor(ShortcutsManagerState* state,
 TilewiseApp::TilewiseApp(PlatformServices services)
     : services_(std::move(services)), listener_(services_.windows, services_.store),
       manager_(services_.windows, services_.store, services_.runLoop, listener_),
-      shortcuts_(services_.store, services_.hotKeys, services_.keyboardLayout)
+      shortcuts_(services_.store, services_.hotKeys, services_.keyboardLayout),
+      performer_(services_.windows, manager_, services_.runLoop)
 {
     manager_.setPairedHandler([this] { notifications_.post(notification_names::pairWindow); });
     if (services_.workspace)
@@ -67,6 +70,15 @@ TilewiseApp::TilewiseApp(PlatformServices services)
                                                      services_.runLoop,
                                                      [this](OperationType op) { manager_.perform(op); });
     storage_->applyHotKeySettings();
+    slots_ = std::make_unique<ShortcutsSlotManager>(
+        shortcuts_, services_.store, [this](const QuickAction::Action& a) { performer_.runOnFocusedWindow(a); });
+    slots_->registerSlotHandlers();
+    // tilewisectl and hand edits switch shortcuts on in the stored list:
+    // their slots get handlers here as they would at the next start.
+    actionsObserver_ = services_.store.addChangeObserver([this](const std::vector<std::string>& keys) {
+        if (std::find(keys.begin(), keys.end(), settings_keys::quickActions) != keys.end())
+            slots_->registerSlotHandlers();
+    });
 
     // Another program may let go of a refused combination at any time and
     // X does not say so; a change of the active window is the cheap moment
@@ -78,6 +90,11 @@ TilewiseApp::TilewiseApp(PlatformServices services)
         });
 }
 
+TilewiseApp::~TilewiseApp()
+{
+    services_.store.removeChangeObserver(actionsObserver_);
+}
+
 TilewiseApp::PerformResult TilewiseApp::performRequested(OperationType op)
 {
     // A script must be able to tell that nothing was there to lay out.
@@ -85,6 +102,24 @@ TilewiseApp::PerformResult TilewiseApp::performRequested(OperationType op)
         return PerformResult::NoFocusedWindow;
     manager_.perform(op);
     return PerformResult::Done;
+}
+
+TilewiseApp::RunResult TilewiseApp::runActionRequested(const std::string& id, std::function<void()> finished)
+{
+    const std::vector<QuickAction::Action> actions = quickActions(services_.store);
+    auto it = std::find_if(actions.begin(), actions.end(), [&](const QuickAction::Action& a) { return a.id == id; });
+    if (it == actions.end())
+        return RunResult::UnknownAction;
+    return performer_.runOnFocusedWindow(*it, std::move(finished)) ? RunResult::Started
+                                                                   : RunResult::NoFocusedWindow;
+}
+
+std::string TilewiseApp::quickActionsJson() const
+{
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const QuickAction::Action& a : quickActions(services_.store))
+        list.push_back(a);
+    return list.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 namespace {

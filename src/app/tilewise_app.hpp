@@ -5,11 +5,14 @@
 #include "layout/layout_listener.hpp"
 #include "layout/layout_manager.hpp"
 #include "layout/space_manager.hpp"
+#include "quickactions/quick_action_perform.hpp"
+#include "quickactions/shortcuts_slot_manager.hpp"
 #include "settings/notification_center.hpp"
 #include "settings/storage.hpp"
 #include "shortcuts/keyboard_shortcuts.hpp"
 #include "shortcuts/shortcuts_manager_state.hpp"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -56,6 +59,7 @@ public:
     // settings that enable hot keys: binding a name registers its stored
     // shortcut, so they must be applied after the catalogue has bound.
     explicit TilewiseApp(PlatformServices services);
+    ~TilewiseApp();
     TilewiseApp(const TilewiseApp&) = delete;
     TilewiseApp& operator=(const TilewiseApp&) = delete;
 
@@ -66,6 +70,8 @@ public:
     ShortcutsManagerState& shortcutsManagerState() { return *state_; }
     // The process's notifications; every change of a shortcut is posted here.
     NotificationCenter& notifications() { return notifications_; }
+    QuickActionPerformer& quickActionPerformer() { return performer_; }
+    ShortcutsSlotManager& slotManager() { return *slots_; }
 
     enum class PerformResult { Done, NoFocusedWindow };
     // An operation asked for from outside (the command line, scripts).
@@ -73,6 +79,13 @@ public:
     // The window history as JSON, for tilewisectl: the focus history, the
     // known windows, the pairs and the layout records.
     std::string historyJson() const;
+
+    enum class RunResult { Started, UnknownAction, NoFocusedWindow };
+    // A quick action by id asked for from outside; `finished` is called once
+    // its last step has run, and only when it started.
+    RunResult runActionRequested(const std::string& id, std::function<void()> finished);
+    // The stored quick actions as a JSON array, members as stored.
+    std::string quickActionsJson() const;
 
 private:
     PlatformServices services_;
@@ -83,6 +96,9 @@ private:
     std::unique_ptr<Storage> storage_;
     std::unique_ptr<ShortcutsManagerState> state_;
     std::unique_ptr<SpaceManager> spaces_;
+    QuickActionPerformer performer_;
+    std::unique_ptr<ShortcutsSlotManager> slots_;
+    std::uint64_t actionsObserver_ = 0; // a DefaultsStore observer
 };
 
 } // namespace tilewise

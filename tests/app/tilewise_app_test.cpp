@@ -7,6 +7,7 @@
 #include "platform/memory/memory_keyboard_layout.hpp"
 #include "platform/memory/memory_modifier_monitor.hpp"
 #include "platform/memory/memory_window_access.hpp"
+#include "quickactions/quick_action.hpp"
 #include "settings/memory_defaults_store.hpp"
 
 #include <gtest/gtest.h>
@@ -125,6 +126,41 @@ TEST_F(TilewiseAppTest, HotKeySettingsHoldFromTheStart)
         app->storage().setThreeWayPair(!threeWay);
         EXPECT_EQ(keys.isRegistered(keyP, control | option), !threeWay);
     }
+}
+
+// A slot runs the action that holds it at the press, whoever lent it last:
+// this process at its start, or another writer of the store later.
+TEST_F(TilewiseAppTest, SlotShortcutsRunTheActionHoldingTheSlotNow)
+{
+    std::vector<QuickAction::Action> actions = QuickAction::defaultActions();
+    QuickAction::Action& topHalf = actions[0];
+    QuickAction::Action& centerHalf = actions[4];
+    centerHalf.shortcutEnabled = true;
+    centerHalf.shortcutSlot = 0;
+    storeQuickActions(store, actions);
+    store.set("KeyboardShortcuts_Slot0", std::string(R"({"carbonKeyCode":18,"carbonModifiers":6144})"));
+    auto app = start(hotKeys);
+    ASSERT_TRUE(hotKeys.press(18, control | option));
+    loop.runPending();
+    EXPECT_EQ(windows.frame(window), Rect(360, 25, 720, 875));
+
+    // Handed on by tilewisectl: the store is all this process sees.
+    centerHalf.shortcutEnabled = false;
+    centerHalf.shortcutSlot.reset();
+    topHalf.shortcutEnabled = true;
+    topHalf.shortcutSlot = 0;
+    storeQuickActions(store, actions);
+    ASSERT_TRUE(hotKeys.press(18, control | option));
+    loop.runPending();
+    EXPECT_EQ(windows.frame(window), Rect(0, 25, 1440, 437));
+
+    // From outside, by id; the end of the run is told.
+    bool finished = false;
+    EXPECT_EQ(app->runActionRequested("Center Half", [&] { finished = true; }), TilewiseApp::RunResult::Started);
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(app->runActionRequested("Gone", nullptr), TilewiseApp::RunResult::UnknownAction);
+    windows.setFocused(std::nullopt);
+    EXPECT_EQ(app->runActionRequested("Center Half", nullptr), TilewiseApp::RunResult::NoFocusedWindow);
 }
 
 } // namespace
