@@ -1,5 +1,6 @@
 #include "cli/ctl.hpp"
 
+#include "cli/ctl_actions.hpp"
 #include "layout/layout_listener.hpp"
 #include "layout/layout_manager.hpp"
 #include "layout/operation_type.hpp"
@@ -9,6 +10,7 @@
 #include "settings/defaults_store.hpp"
 #include "settings/memory_defaults_store.hpp"
 #include "settings/stored_value_check.hpp"
+#include "shortcuts/key_combination.hpp"
 #include "shortcuts/keyboard_shortcuts.hpp"
 #include "shortcuts/shortcuts_manager_state.hpp"
 
@@ -39,9 +41,26 @@ Commands:
   operations          list every operation name
   screens             list the screens: name, frame and visible frame
   windows             list the windows front to back: id, level, frame, pid, name
-  shortcuts           list every shortcut name with its keys, or "none"; one
-                      the running Tilewise cannot hold is marked
-                      "(not held: REASON)"
+  shortcuts           list every shortcut name with its keys, as shown and as
+                      'shortcuts set' takes them ("⌃⌥← (ctrl+alt+Left)"), or
+                      "none"; one the running Tilewise cannot hold is marked
+                      "(not held: REASON)". Slots with keys are listed too.
+  shortcuts set NAME COMBINATION
+                      give a shortcut name (or a slot, Slot0 to Slot41) the
+                      keys written like ctrl+alt+shift+1 or super+Left: the
+                      modifiers ctrl, alt, shift and super, then one key as
+                      the current keyboard layout types it, or a key name
+                      (Left, Return, Space, F5, KP_1, plus, ...); ctrl, alt or
+                      super is needed unless the key is F1 to F20
+  shortcuts unset NAME
+                      leave the name without keys
+  actions list        list the quick actions: id, name, menu key, shortcut
+                      slot (on or off) with its keys, number of operations
+  actions run ACTION  run a quick action, by id or name, on the focused
+                      window, in the running Tilewise
+  actions shortcut ACTION on|off
+                      lend the action the lowest free slot, or give its slot
+                      back; 'shortcuts set SlotN ...' gives the slot its keys
   defaults read [KEY]             show one setting, or every stored one; a
                                   setting Tilewise knows but that is not stored
                                   shows the value in use, marked "(default)"
@@ -58,6 +77,8 @@ defaults write refuses a value Tilewise would reject or ignore:
   TilewiseExcludes                    -string, a JSON array of strings
   TilewiseSmartPairModeSizing         -string maximize|matchTheFirst
   TilewiseQuickActionShowScreen       -string mouseScreen|activeScreen|primaryScreen
+  TilewiseQuickActions                -string, a JSON array of actions as
+      'tilewisectl defaults read TilewiseQuickActions' shows them once stored
   KeyboardShortcuts_NAME              -bool false for none, or -string
       {"carbonKeyCode":K,"carbonModifiers":M}, M the sum of 4096 Control,
       2048 Alt, 512 Shift and 256 Super, with Control, Alt or Super unless
@@ -75,11 +96,13 @@ Environment:
 Exit status:
   0  done
   1  no display or window manager; no such setting; the settings file cannot
-     be read or written; the running Tilewise could not answer
-  2  bad usage, or a value Tilewise would not use
+     be read or written; the running Tilewise could not answer; "No shortcuts
+     left" (every slot is lent)
+  2  bad usage, or a value Tilewise would not use: an unknown action, shortcut
+     name or key, a combination without ctrl, alt or super
   3  Tilewise is not running on this display, and the command needs it:
-     history, and the operations that read its window history (Pair,
-     PairLast, PairFor3, Restore, NextSpace, PreviousSpace)
+     history, actions run, and the operations that read its window history
+     (Pair, PairLast, PairFor3, Restore, NextSpace, PreviousSpace)
   4  nothing to act on: no focused window
 )usage";
 
@@ -307,9 +330,15 @@ int listShortcuts(const DefaultsStore& store, const CtlPlatform& platform, std::
     for (const ShortcutsManagerState::CatalogueRow& row : ShortcutsManagerState::catalogue())
         names.push_back(shortcuts.makeName(std::string(row.name), row.defaultShortcut));
     names.push_back(shortcuts.makeName(std::string(ShortcutsManagerState::launchQuickActionName)));
+    // 42 slots mostly without keys: only those with keys are worth a line.
+    for (int i = 0; i < 42; ++i)
+        if (KeyboardShortcuts::Name slot{std::string("Slot").append(std::to_string(i)), {}};
+            shortcuts.shortcut(slot))
+            names.push_back(slot);
     for (const KeyboardShortcuts::Name& name : names) {
         std::optional<KeyboardShortcuts::Shortcut> s = shortcuts.shortcut(name);
-        out << name.rawValue << " " << (s ? shortcuts.displayText(*s) : "none");
+        out << name.rawValue << " "
+            << (s ? shortcuts.displayText(*s) + " (" + keyCombinationText(*s, layout) + ")" : "none");
         if (platform.shortcutRefusals && s)
             if (auto it = platform.shortcutRefusals->find(name.rawValue);
                 it != platform.shortcutRefusals->end())
@@ -358,6 +387,10 @@ int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const Ctl
 
     if (command == "defaults")
         return defaults(args, store, storeReadable, out, err);
+    if (command == "actions")
+        return runActionsCommand(args, store, open, out, err, storeReadable, remote);
+    if (command == "shortcuts" && args.size() > 1 && (args[1] == "set" || args[1] == "unset"))
+        return runShortcutBinding(args, store, open, err, storeReadable);
 
     std::optional<OperationType> op;
     if (command == "perform") {

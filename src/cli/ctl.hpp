@@ -23,7 +23,7 @@ enum CtlExit : int {
     ctlOk = 0,
     ctlNoDisplay = 1,   // no display, or no window manager on it; a defaults key that does not
                         // exist; the settings file cannot be read or written; the running
-                        // Tilewise could not answer
+                        // Tilewise could not answer; no shortcut slot left
     ctlUsage = 2,       // unknown command, operation or argument; a value the program would not use
     ctlUnavailable = 3, // the command needs a running Tilewise and none runs on the display
     ctlNothingToDo = 4, // no focused window to lay out
@@ -59,6 +59,8 @@ public:
     virtual ~CtlRemote() = default;
     virtual CtlRemoteReply perform(OperationType op) = 0;
     virtual CtlRemoteReply history() = 0;
+    // Answered once the quick action's last step has run.
+    virtual CtlRemoteReply runAction(const std::string& id) = 0;
 };
 
 // Opens the platform, or returns an error line (and ctlNoDisplay) instead.

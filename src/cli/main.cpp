@@ -27,6 +27,7 @@ public:
     explicit BusRemote(std::string display) : client_(std::move(display)) {}
     CtlRemoteReply perform(OperationType op) override { return convert(client_.perform(caseName(op))); }
     CtlRemoteReply history() override { return convert(client_.history()); }
+    CtlRemoteReply runAction(const std::string& id) override { return convert(client_.runAction(id)); }
 
 private:
     static CtlRemoteReply convert(TilewiseBusClient::Reply r)

@@ -1,5 +1,6 @@
 #include "settings/stored_value_check.hpp"
 
+#include "quickactions/quick_action.hpp"
 #include "settings/clip_editor.hpp"
 #include "settings/json_array.hpp"
 #include "settings/setting_enums.hpp"
@@ -77,6 +78,27 @@ constexpr const char* clipRule = "; clips are fractions from above 0 up to 1";
 constexpr const char* clipExample = R"([{"numerator":1,"denominator":2}])";
 constexpr const char* shortcutExample = R"({"carbonKeyCode":3,"carbonModifiers":6144})";
 
+// One bad action makes the program read the built-in list instead, so
+// the first fault found is named with the action's place.
+std::optional<std::string> actionListFault(const std::string& key, const std::string& text)
+{
+    const nlohmann::json list = nlohmann::json::parse(text, nullptr, false);
+    if (!list.is_array())
+        return key + ": not a JSON array of quick actions";
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        try {
+            (void)list[i].get<QuickAction::Action>();
+        } catch (const nlohmann::json::exception& e) {
+            std::string why = e.what();
+            // The library's own prefix: "[json.exception.type_error.302] ".
+            if (const std::size_t end = why.find("] "); why.starts_with("[json.") && end != std::string::npos)
+                why.erase(0, end + 2);
+            return key + ": action " + std::to_string(i + 1) + ": " + why;
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> textFault(std::string_view key, const std::string& text)
 {
     const std::string k(key);
@@ -115,6 +137,8 @@ std::optional<std::string> textFault(std::string_view key, const std::string& te
                        "function key";
         return std::nullopt;
     }
+    case StoredKind::actionList:
+        return actionListFault(k, text);
     case StoredKind::boolean:
         return k + " is a boolean: use -bool true|false";
     case StoredKind::unknown:
@@ -140,6 +164,7 @@ std::optional<std::string> boolFault(std::string_view key, bool value)
     case StoredKind::clipList:
     case StoredKind::screenClipList:
     case StoredKind::stringList:
+    case StoredKind::actionList:
         break;
     }
     return k + " is text: use -string TEXT";
@@ -157,6 +182,8 @@ StoredKind storedKind(std::string_view key)
         return StoredKind::screenClipList;
     if (key == keys::excludes)
         return StoredKind::stringList;
+    if (key == settings_keys::quickActions)
+        return StoredKind::actionList;
     if (isEnumerationKey(key))
         return StoredKind::enumeration;
     if (key.starts_with(KeyboardShortcuts::keyPrefix) && key != KeyboardShortcuts::shortcutByNameDidChange)
@@ -231,6 +258,8 @@ std::optional<DefaultsValue> builtInDefault(std::string_view key)
         return DefaultsValue(encodeJsonArray(std::vector<ScreenClip>{}));
     if (key == keys::excludes)
         return DefaultsValue(encodeJsonArray(defaultExcludes()));
+    if (key == settings_keys::quickActions)
+        return DefaultsValue(encodeQuickActions(QuickAction::defaultActions()));
     // An absent or unknown value reads as these (Storage's start).
     if (key == keys::smartPairModeSizing)
         return DefaultsValue(std::string(rawValue(SmartPairModeSizing::maximize)));

@@ -22,6 +22,7 @@ enum class StoredKind {
     stringList,     // JSON array of strings
     enumeration,    // one of a fixed set of raw values
     shortcut,       // the boolean false, or a shortcut's JSON
+    actionList,     // JSON array of quick actions, each as read strictly
 };
 
 StoredKind storedKind(std::string_view key);

@@ -5,6 +5,7 @@
 #include "layout/operation_type.hpp"
 #include "platform/memory/memory_keyboard_layout.hpp"
 #include "platform/memory/memory_window_access.hpp"
+#include "quickactions/quick_action.hpp"
 #include "settings/memory_defaults_store.hpp"
 
 #include <gtest/gtest.h>
@@ -37,10 +38,21 @@ struct FakeRemote : CtlRemote {
         return reply;
     }
     CtlRemoteReply history() override { return reply; }
+    CtlRemoteReply runAction(const std::string& id) override
+    {
+        ran.push_back(id);
+        return reply;
+    }
 
     CtlRemoteReply reply;
     std::vector<OperationType> performed;
+    std::vector<std::string> ran;
 };
+
+std::ptrdiff_t lines(const std::string& text)
+{
+    return std::count(text.begin(), text.end(), '\n');
+}
 
 class CtlTest : public ::testing::Test {
 protected:
@@ -296,6 +308,9 @@ TEST_F(CtlTest, DefaultsWriteRefusesWhatTheProgramWouldRejectOrIgnore)
          "no key has the key code 999"},
         {"KeyboardShortcuts_maxmize", "-string", R"({"carbonKeyCode":0,"carbonModifiers":512})",
          "needs Control (4096), Alt (2048) or Super (256) unless its key is a function key"},
+        {"TilewiseQuickActions", "-string",
+         R"([{"id":"A","name":"n","shortcutEnabled":false,"key":-1,"operations":[]},{"id":"B"}])",
+         "TilewiseQuickActions: action 2: key 'name' not found"},
     };
     for (const Refused& c : refused) {
         SCOPED_TRACE(std::string(c.key) + " " + c.type + " " + c.text);
@@ -336,10 +351,96 @@ TEST_F(CtlTest, ShortcutsListEveryNameWithoutWritingDefaultsAndMarkWhatTilewiseC
     std::string text = "\n" + out.str();
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 35) << text;
     EXPECT_NE(text.find("\nclipLeft none\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\nmaxmize \u2303\u2325F (not held: taken by another program)\n"), std::string::npos)
+    EXPECT_NE(text.find("\nmaxmize \u2303\u2325F (ctrl+alt+f) (not held: taken by another program)\n"), std::string::npos)
         << text;
     EXPECT_NE(text.find("\nlaunchQuickAction none\n"), std::string::npos) << text;
     EXPECT_EQ(store.all().size(), 1u) << "listing stores nothing";
+}
+
+// Quick actions are listed and switched on in the stored list, and run by
+// the running Tilewise; slots and names get keys written as text.
+TEST_F(CtlTest, ActionsAreListedSwitchedRunAndTheirSlotsBound)
+{
+    FakeRemote tilewise;
+    remote = &tilewise;
+    EXPECT_EQ(run({"actions", "list"}), ctlOk) << err.str();
+    const std::string& topHalf = QuickAction::defaultActions()[0].id;
+    EXPECT_EQ(out.str().rfind(topHalf + R"( "Top Half" key W slot none operations 1)" + "\n", 0), 0u)
+        << out.str();
+    EXPECT_EQ(lines(out.str()), 23);
+    EXPECT_TRUE(store.all().empty()) << "listing stores nothing";
+
+    EXPECT_EQ(run({"actions", "shortcut", "center half", "on"}), ctlOk) << err.str();
+    EXPECT_EQ(out.str(), "\"Center Half\" has the shortcut Slot0; set its keys with 'tilewisectl shortcuts set "
+                         "Slot0 COMBINATION'\n");
+    EXPECT_EQ(run({"shortcuts", "set", "Slot0", "ctrl+alt+1"}), ctlOk) << err.str();
+    EXPECT_EQ(store.stringValue("KeyboardShortcuts_Slot0"), R"({"carbonKeyCode":18,"carbonModifiers":6144})");
+    EXPECT_EQ(run({"actions", "list"}), ctlOk);
+    EXPECT_NE(out.str().find(R"("Center Half" key C slot 0 on ⌃⌥1 (ctrl+alt+1) operations 1)"),
+              std::string::npos)
+        << out.str();
+    EXPECT_EQ(run({"shortcuts"}), ctlOk);
+    EXPECT_NE(out.str().find("\nSlot0 ⌃⌥1 (ctrl+alt+1)\n"), std::string::npos) << out.str();
+
+    tilewise.reply = {CtlRemoteReply::Status::Done, "", ""};
+    EXPECT_EQ(run({"actions", "run", "Center Half"}), ctlOk);
+    EXPECT_EQ(run({"actions", "run", topHalf}), ctlOk);
+    EXPECT_EQ(tilewise.ran, (std::vector<std::string>{QuickAction::defaultActions()[4].id, topHalf}));
+    tilewise.reply = {};
+    EXPECT_EQ(run({"actions", "run", "Top Half"}), ctlUnavailable);
+    EXPECT_EQ(err.str(), "tilewisectl: quick actions run in Tilewise, which is not running on this display\n");
+
+    // Off gives the slot back without its keys.
+    EXPECT_EQ(run({"actions", "shortcut", "Center Half", "off"}), ctlOk);
+    EXPECT_FALSE(store.contains("KeyboardShortcuts_Slot0"));
+    EXPECT_EQ(quickActions(store)[4].shortcutSlot, std::nullopt);
+
+    // A named shortcut's removal is kept as false; its default comes back on set.
+    EXPECT_EQ(run({"shortcuts", "unset", "maxmize"}), ctlOk);
+    EXPECT_EQ(store.value("KeyboardShortcuts_maxmize"), DefaultsValue(false));
+    EXPECT_EQ(run({"shortcuts", "set", "maxmize", "Control+Option+f"}), ctlOk);
+    EXPECT_EQ(store.stringValue("KeyboardShortcuts_maxmize"), R"({"carbonKeyCode":3,"carbonModifiers":6144})");
+
+    // Every slot lent: one line, exit 1, the shortcut stays off.
+    std::vector<QuickAction::Action> many(43, QuickAction::newAction());
+    for (std::size_t i = 0; i < many.size(); ++i) {
+        many[i].id = "A" + std::to_string(i);
+        if (i < 42)
+            many[i].shortcutSlot = std::int64_t(i);
+    }
+    ASSERT_TRUE(storeQuickActions(store, many));
+    EXPECT_EQ(run({"actions", "shortcut", "A42", "on"}), ctlNoDisplay);
+    EXPECT_EQ(err.str(), "tilewisectl: No shortcuts left\n");
+    EXPECT_FALSE(quickActions(store)[42].shortcutEnabled);
+
+    // Refusals: one line and exit 2.
+    for (auto args : std::vector<std::vector<std::string>>{
+             {"actions"},
+             {"actions", "run"},
+             {"actions", "run", "Nothing"},
+             {"actions", "run", "New Action"}, // 43 share the name
+             {"actions", "shortcut", "A1", "maybe"},
+             {"shortcuts", "set", "Slot42", "ctrl+1"},
+             {"shortcuts", "set", "Slot1", "shift+a"},
+             {"shortcuts", "set", "Slot1", "ctrl+alt+nokey"},
+             {"shortcuts", "unset"}}) {
+        EXPECT_EQ(run(args), ctlUsage) << testing::PrintToString(args);
+        EXPECT_EQ(lines(err.str()), 1) << err.str();
+    }
+    EXPECT_FALSE(store.contains("KeyboardShortcuts_Slot1"));
+}
+
+// A list the program cannot read shows the built-in actions and is kept
+// as the user wrote it.
+TEST_F(CtlTest, AnUnreadableActionListShowsTheBuiltInOnesAndStays)
+{
+    const std::string corrupt = R"([{"id":"X","name":"Mine","shortcutEnabled":false,"key":-1,"operations":[{}]}])";
+    store.set("TilewiseQuickActions", corrupt);
+    EXPECT_EQ(run({"actions", "list"}), ctlOk);
+    EXPECT_EQ(lines(out.str()), 23);
+    EXPECT_EQ(out.str().find("Mine"), std::string::npos);
+    EXPECT_EQ(run({"defaults", "read", "TilewiseQuickActions"}), ctlOk);
+    EXPECT_EQ(out.str(), corrupt + "\n");
 }
 
 } // namespace

@@ -1,0 +1,243 @@
+#include "cli/ctl_actions.hpp"
+
+#include "platform/memory/memory_hot_key_registrar.hpp"
+#include "platform/memory/memory_keyboard_layout.hpp"
+#include "quickactions/quick_action.hpp"
+#include "quickactions/shortcuts_slot_manager.hpp"
+#include "settings/defaults_store.hpp"
+#include "settings/memory_defaults_store.hpp"
+#include "settings/stored_value_check.hpp"
+#include "shortcuts/key_combination.hpp"
+#include "shortcuts/key_text.hpp"
+#include "shortcuts/keyboard_shortcuts.hpp"
+#include "shortcuts/shortcuts_manager_state.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <ostream>
+
+namespace tilewise {
+
+namespace {
+
+using Action = QuickAction::Action;
+
+int usage(std::ostream& err, const std::string& why)
+{
+    err << "tilewisectl: " << why << " (see 'tilewisectl --help')\n";
+    return ctlUsage;
+}
+
+std::string lowered(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// By id, else by name exactly, else by name in any case; a name several
+// actions share must be given as an id.
+const Action* findAction(const std::vector<Action>& actions, const std::string& given, std::ostream& err)
+{
+    for (const Action& a : actions)
+        if (a.id == given)
+            return &a;
+    for (auto same : {+[](const std::string&a, const std::string&b) { return a == b; },
+                      +[](const std::string&a, const std::string&b) { return lowered(a) == lowered(b); }}) {
+        const Action* found = nullptr;
+        for (const Action& a : actions) {
+            if (!same(a.name, given))
+                continue;
+            if (found) {
+                err << "tilewisectl: several quick actions are named " << quotedForMessage(given)
+                    << "; give its id (see 'tilewisectl actions list')\n";
+                return nullptr;
+            }
+            found = &a;
+        }
+        if (found)
+            return found;
+    }
+    err << "tilewisectl: no quick action has the id or name " << quotedForMessage(given)
+        << " (see 'tilewisectl actions list')\n";
+    return nullptr;
+}
+
+// A combination in both forms: "⌃⌥1 (ctrl+alt+1)".
+std::string bothForms(const KeyboardShortcuts& shortcuts, const KeyboardShortcuts::Shortcut& s,
+                      const KeyboardLayout& layout)
+{
+    return shortcuts.displayText(s) + " (" + keyCombinationText(s, layout) + ")";
+}
+
+int listActions(DefaultsStore& store, const CtlPlatform& platform, std::ostream& out)
+{
+    const KeyboardLayout& layout = *platform.keyboardLayout;
+    // Reading a slot's keys must not store anything.
+    MemoryDefaultsStore copy;
+    for (const auto& [key, value] : store.allValues())
+        copy.set(key, value);
+    MemoryHotKeyRegistrar noGrabs;
+    KeyboardShortcuts shortcuts(copy, noGrabs, layout);
+    ShortcutsSlotManager slots(shortcuts, copy, nullptr);
+    for (const Action& a : quickActions(store)) {
+        out << a.id << " " << quotedForMessage(a.name) << " key ";
+        const std::optional<std::string> key = a.key < 0 ? std::nullopt : menuKeyText(int(a.key), 0, layout);
+        out << (key ? capitalized(*key) : "none") << " slot ";
+        if (const KeyboardShortcuts::Name* slot = slots.slotName(a.shortcutSlot)) {
+            out << *a.shortcutSlot << (a.shortcutEnabled ? " on " : " off ");
+            const std::optional<KeyboardShortcuts::Shortcut> s = shortcuts.shortcut(*slot);
+            out << (s ? bothForms(shortcuts, *s, layout) : "none");
+        } else {
+            out << "none";
+        }
+        out << " operations " << a.operations.size() << "\n";
+    }
+    return ctlOk;
+}
+
+int runAction(const Action& action, CtlRemote* remote, std::ostream& err)
+{
+    const CtlRemoteReply reply = remote ? remote->runAction(action.id) : CtlRemoteReply{};
+    switch (reply.status) {
+    case CtlRemoteReply::Status::Done:
+        return ctlOk;
+    case CtlRemoteReply::Status::NoFocusedWindow:
+        err << "tilewisectl: no focused window: nothing to lay out\n";
+        return ctlNothingToDo;
+    case CtlRemoteReply::Status::Failed:
+        err << "tilewisectl: " << reply.message << "\n";
+        return ctlNoDisplay;
+    case CtlRemoteReply::Status::NotRunning:
+        break;
+    }
+    err << "tilewisectl: quick actions run in Tilewise, which is not running on this display\n";
+    return ctlUnavailable;
+}
+
+// The switch rules of the action editor, on the stored list: the running
+// Tilewise follows the store and binds the slot itself.
+int switchShortcut(DefaultsStore& store, const Action& action, bool on, std::ostream& out, std::ostream& err)
+{
+    MemoryKeyboardLayout us;
+    us.loadUs();
+    MemoryHotKeyRegistrar noGrabs;
+    KeyboardShortcuts shortcuts(store, noGrabs, us);
+    ShortcutsSlotManager slots(shortcuts, store, nullptr);
+    const ShortcutsSlotManager::SwitchResult result = slots.setShortcutEnabled(action.id, on);
+    if (!result.error.empty()) {
+        err << "tilewisectl: " << result.error << "\n";
+        return ctlNoDisplay;
+    }
+    if (const KeyboardShortcuts::Name* slot = slots.slotName(result.slot)) {
+        out << quotedForMessage(action.name) << " has the shortcut " << slot->rawValue;
+        if (std::optional<KeyboardShortcuts::Shortcut> s = shortcuts.shortcut(*slot))
+            out << " " << bothForms(shortcuts, *s, us) << "\n";
+        else
+            out << "; set its keys with 'tilewisectl shortcuts set " << slot->rawValue << " COMBINATION'\n";
+    }
+    return ctlOk;
+}
+
+bool isBindableName(const std::string& name)
+{
+    if (name == ShortcutsManagerState::launchQuickActionName)
+        return true;
+    for (const ShortcutsManagerState::CatalogueRow& row : ShortcutsManagerState::catalogue())
+        if (row.name == name)
+            return true;
+    for (std::size_t i = 0; i < ShortcutsSlotManager::slotCount; ++i)
+        if (name == std::string("Slot").append(std::to_string(i)))
+            return true;
+    return false;
+}
+
+} // namespace
+
+int runActionsCommand(const std::vector<std::string>& args, DefaultsStore& store,
+                      const CtlPlatformOpener& open, std::ostream& out, std::ostream& err,
+                      const CtlStoreReadable& storeReadable, CtlRemote* remote)
+{
+    const std::string verb = args.size() > 1 ? args[1] : "";
+    const std::size_t wanted = verb == "list" ? 2 : verb == "run" ? 3 : verb == "shortcut" ? 4 : 0;
+    if (!wanted)
+        return usage(err, verb.empty() ? "actions needs list, run or shortcut"
+                                       : "unknown actions command " + quotedForMessage(verb));
+    if (args.size() != wanted)
+        return usage(err, verb == "list"  ? "actions list takes no argument"
+                          : verb == "run" ? "actions run takes one action, by id or name"
+                                          : "actions shortcut takes an action and on or off");
+    if (verb == "shortcut" && args[3] != "on" && args[3] != "off")
+        return usage(err, "actions shortcut takes on or off, not " + quotedForMessage(args[3]));
+
+    if (verb == "list") {
+        CtlPlatform platform;
+        platform.wantsKeys = true;
+        std::string error;
+        if (int rc = open(platform, error); rc != ctlOk) {
+            err << "tilewisectl: " << error << "\n";
+            return rc;
+        }
+        return listActions(store, platform, out);
+    }
+
+    const std::vector<Action> actions = quickActions(store);
+    // An unreadable file lists the built-in actions; nothing may be written
+    // over it on their account.
+    if (storeReadable && !storeReadable())
+        return ctlNoDisplay;
+    const Action* action = findAction(actions, args[2], err);
+    if (!action)
+        return ctlUsage;
+    if (verb == "run")
+        return runAction(*action, remote, err);
+    return switchShortcut(store, *action, args[3] == "on", out, err);
+}
+
+int runShortcutBinding(const std::vector<std::string>& args, DefaultsStore& store,
+                       const CtlPlatformOpener& open, std::ostream& err,
+                       const CtlStoreReadable& storeReadable)
+{
+    const bool set = args[1] == "set";
+    if (args.size() != (set ? 4u : 3u))
+        return usage(err, set ? "shortcuts set takes a name and a combination such as ctrl+alt+Left"
+                              : "shortcuts unset takes a name");
+    const std::string& name = args[2];
+    if (!isBindableName(name))
+        return usage(err,
+                     "no shortcut is named " + quotedForMessage(name) + " (see 'tilewisectl shortcuts')");
+
+    CtlPlatform platform;
+    std::optional<KeyboardShortcuts::Shortcut> combination;
+    if (set) {
+        // The key is the one the user's current layout types the text with.
+        platform.wantsKeys = true;
+        std::string error;
+        if (int rc = open(platform, error); rc != ctlOk) {
+            err << "tilewisectl: " << error << "\n";
+            return rc;
+        }
+        combination = parseKeyCombination(args[3], *platform.keyboardLayout, error);
+        if (!combination)
+            return usage(err, error);
+    }
+    const std::string key = KeyboardShortcuts::Name{name, {}}.storageKey();
+    // Looking is what tells whether the file can be read.
+    const bool stored = store.contains(key);
+    if (storeReadable && !storeReadable())
+        return ctlNoDisplay;
+    // The running Tilewise follows the store and grabs the keys itself.
+    if (combination)
+        return store.set(key, combination->toJson()) ? ctlOk : ctlNoDisplay;
+    // A name with a default keeps its removal as false, as the settings do.
+    bool hasDefault = false;
+    for (const ShortcutsManagerState::CatalogueRow& row : ShortcutsManagerState::catalogue())
+        hasDefault |= row.name == name && row.defaultShortcut.has_value();
+    if (hasDefault)
+        return store.set(key, false) ? ctlOk : ctlNoDisplay;
+    if (!stored)
+        return ctlOk;
+    return store.remove(key) ? ctlOk : ctlNoDisplay;
+}
+
+} // namespace tilewise

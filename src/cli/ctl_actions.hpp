@@ -1,0 +1,24 @@
+// tilewisectl's quick action commands and the binding of shortcut names,
+// apart from the general commands in ctl.cpp.
+#pragma once
+
+#include "cli/ctl.hpp"
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace tilewise {
+
+// actions list|run|shortcut ...; args[0] is "actions".
+int runActionsCommand(const std::vector<std::string>& args, DefaultsStore& store,
+                      const CtlPlatformOpener& open, std::ostream& out, std::ostream& err,
+                      const CtlStoreReadable& storeReadable, CtlRemote* remote);
+
+// shortcuts set NAME COMBINATION, shortcuts unset NAME; args[0] is
+// "shortcuts", args[1] "set" or "unset".
+int runShortcutBinding(const std::vector<std::string>& args, DefaultsStore& store,
+                       const CtlPlatformOpener& open, std::ostream& err,
+                       const CtlStoreReadable& storeReadable);
+
+} // namespace tilewise
