@@ -237,5 +237,37 @@ TEST_F(TilewiseIntegrationTest, PairRestoreAndDesktopsFollowTheFocus)
     EXPECT_TRUE(x.waitUntil([&] { return display.activeWindow() == a; }));
 }
 
+// A slot bound and lent from the command line runs its quick action on the
+// key press; the command line runs one by name through the running program.
+TEST_F(TilewiseIntegrationTest, QuickActionsRunFromTheirSlotShortcutAndTheCommandLine)
+{
+    xcb_window_t w = newWindow();
+    startTilewise();
+    const Rect visible = primaryVisibleFrame();
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"shortcuts", "set", "Slot0", "ctrl+alt+1"},
+          std::vector<std::string>{"actions", "shortcut", "Center Half", "on"}}) {
+        RunResult r = tilewisectl(args, env());
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+    // The program takes the keys once it has seen the settings file change,
+    // which no X event tells: press until it has.
+    const Rect centerHalf(visible.x() + visible.width() / 4, visible.y(), visible.width() / 2, visible.height());
+    std::optional<Rect> frame;
+    for (int attempt = 0; attempt < 10 && frame != centerHalf; ++attempt) {
+        press("ctrl+alt+1");
+        frame = display.waitForFrame(w, centerHalf, std::chrono::milliseconds(500));
+    }
+    EXPECT_EQ(frame, centerHalf);
+
+    if (!std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+        GTEST_SKIP() << "needs a session bus";
+    RunResult r = tilewisectl({"actions", "run", "Center Third"}, env());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Rect centerThird(visible.x() + visible.width() / 3, visible.y(), visible.width() / 3, visible.height());
+    // The command returns once the run is over.
+    EXPECT_EQ(display.outerFrame(w), centerThird);
+}
+
 } // namespace
 } // namespace tilewise
