@@ -138,12 +138,12 @@ TEST_F(ShortcutsIntegrationTest, CombinationAnotherProgramLetGoOfIsTakenBackWhen
     }
     EXPECT_TRUE(line) << "no report of the refusal";
     FolderWatch runtime(home + "/tilewise");
-    EXPECT_TRUE(listsShortcut(runtime, "clipLeft \u2303\u2325\u2190 (not held: taken by another program)"));
+    EXPECT_TRUE(listsShortcut(runtime, "clipLeft \u2303\u2325\u2190 (ctrl+alt+Left) (not held: taken by another program)"));
 
     other.reset(); // its connection closes, and its grab with it
     const xcb_window_t w = window(1);
     ASSERT_TRUE(display.activate(w));
-    EXPECT_TRUE(listsShortcut(runtime, "clipLeft \u2303\u2325\u2190"));
+    EXPECT_TRUE(listsShortcut(runtime, "clipLeft \u2303\u2325\u2190 (ctrl+alt+Left)"));
     press("ctrl+alt+Left");
     EXPECT_EQ(display.waitForFrame(w, half(w, true)), half(w, true));
 }
@@ -154,13 +154,15 @@ TEST_F(ShortcutsIntegrationTest, KeysAreNamedByTheirCharactersOrLatinLetters)
         const char* layout;
         int keyCode;
         const char* keys;
+        const char* typed; // as 'tilewisectl shortcuts set' takes it
     };
     // Key codes name places on the keyboard: 3 is where US has F, 12 Q, 0 A,
     // 18 the 1, 33 the [.
     const Case cases[] = {
-        {"ru", 3, "\u2303\u2325F"},     {"ru", 12, "\u2303\u2325Q"}, {"fr", 0, "\u2303\u2325Q"},
-        {"fr", 12, "\u2303\u2325A"},    {"fr", 18, "\u2303\u2325&"}, {"de", 33, "\u2303\u2325\u00dc"},
-        {"dvorak", 3, "\u2303\u2325U"},
+        {"ru", 3, "\u2303\u2325F", "ctrl+alt+f"},       {"ru", 12, "\u2303\u2325Q", "ctrl+alt+q"},
+        {"fr", 0, "\u2303\u2325Q", "ctrl+alt+q"},       {"fr", 12, "\u2303\u2325A", "ctrl+alt+a"},
+        {"fr", 18, "\u2303\u2325&", "ctrl+alt+&"},      {"de", 33, "\u2303\u2325\u00dc", "ctrl+alt+\u00fc"},
+        {"dvorak", 3, "\u2303\u2325U", "ctrl+alt+u"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.layout) + " " + std::to_string(c.keyCode));
@@ -171,9 +173,13 @@ TEST_F(ShortcutsIntegrationTest, KeysAreNamedByTheirCharactersOrLatinLetters)
                       .exitCode,
                   0);
         RunResult r = tilewisectl({"shortcuts"}, env());
-        EXPECT_TRUE(listed(r.out, std::string("maxmize ") + c.keys)) << r.out;
-        EXPECT_TRUE(listed(r.out, "clipLeft \u2303\u2325\u2190")) << r.out;
+        EXPECT_TRUE(listed(r.out, std::string("maxmize ") + c.keys + " (" + c.typed + ")")) << r.out;
+        EXPECT_TRUE(listed(r.out, "clipLeft \u2303\u2325\u2190 (ctrl+alt+Left)")) << r.out;
         EXPECT_EQ(r.out.find("\ufffd"), std::string::npos) << r.out;
+        // What is shown is taken back as the same physical key.
+        ASSERT_EQ(tilewisectl({"defaults", "delete", "KeyboardShortcuts_maxmize"}, env()).exitCode, 0);
+        EXPECT_EQ(tilewisectl({"shortcuts", "set", "maxmize", c.typed}, env()).exitCode, 0);
+        EXPECT_EQ(tilewisectl({"defaults", "read", "KeyboardShortcuts_maxmize"}, env()).out, stored + "\n");
     }
 }
 
