@@ -17,6 +17,7 @@ inline constexpr const char* interfaceName = "org.tilewise.Tilewise1";
 inline constexpr const char* unknownOperationError = "org.tilewise.Tilewise1.Error.UnknownOperation";
 inline constexpr const char* noFocusedWindowError = "org.tilewise.Tilewise1.Error.NoFocusedWindow";
 inline constexpr const char* unknownActionError = "org.tilewise.Tilewise1.Error.UnknownAction";
+inline constexpr const char* unknownPageError = "org.tilewise.Tilewise1.Error.UnknownPage";
 
 // The display as a bus name element: "d", then every ASCII letter and
 // digit as it is and every other byte as "_" and two lowercase hex digits.

@@ -2,7 +2,7 @@
 
 #include "bus/bus_names.hpp"
 #include "platform/diagnostics.hpp"
-#include "platform/poll_run_loop.hpp"
+#include "platform/event_loop.hpp"
 #include "settings/stored_value_check.hpp"
 
 #include <systemd/sd-bus.h>
@@ -38,7 +38,7 @@ std::uint64_t monotonicUsec()
 } // namespace
 
 struct TilewiseBusService::State {
-    State(PollRunLoop& l, BusHandlers h) : loop(l), handlers(std::move(h)) {}
+    State(EventLoop& l, BusHandlers h) : loop(l), handlers(std::move(h)) {}
     ~State()
     {
         detach();
@@ -53,7 +53,7 @@ struct TilewiseBusService::State {
     void lost(int r);
     void detach();
 
-    PollRunLoop& loop;
+    EventLoop& loop;
     BusHandlers handlers;
     std::string name;
     sd_bus* bus = nullptr;
@@ -258,6 +258,30 @@ int onListActions(sd_bus_message* m, void* userdata, sd_bus_error* error)
     return sd_bus_reply_method_return(m, "s", json.c_str());
 }
 
+int onShowSettings(sd_bus_message* m, void* userdata, sd_bus_error* error)
+{
+    State& s = *static_cast<State*>(userdata);
+    const char* page = nullptr;
+    if (int r = sd_bus_message_read(m, "s", &page); r < 0)
+        return r;
+    if (!s.handlers.showSettings)
+        return failed(error, "this Tilewise runs without windows (--headless)");
+    bool shown = false;
+    try {
+        shown = s.handlers.showSettings(page);
+    } catch (const std::exception& e) {
+        return failed(error, e.what());
+    } catch (...) {
+        return failed(error, "the settings window cannot be opened");
+    }
+    if (!shown)
+        return sd_bus_error_setf(error, bus::unknownPageError,
+                                 "no settings page is named %s (general, clip, shortcuts, actions, exclude, "
+                                 "experimental, about)",
+                                 quotedForMessage(page).c_str());
+    return sd_bus_reply_method_return(m, "");
+}
+
 // A new method is a row here and a handler in BusHandlers.
 const sd_bus_vtable tilewiseVtable[] = {
     SD_BUS_VTABLE_START(0),
@@ -269,13 +293,15 @@ const sd_bus_vtable tilewiseVtable[] = {
                             SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD_WITH_ARGS("ListActions", SD_BUS_NO_ARGS, SD_BUS_RESULT("s", json), onListActions,
                             SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD_WITH_ARGS("ShowSettings", SD_BUS_ARGS("s", page), SD_BUS_NO_RESULT, onShowSettings,
+                            SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_VTABLE_END,
 };
 
 } // namespace
 
 std::unique_ptr<TilewiseBusService> TilewiseBusService::open(const std::string& display, BusHandlers handlers,
-                                                             PollRunLoop& loop, std::string& error)
+                                                             EventLoop& loop, std::string& error)
 {
     auto state = std::make_shared<State>(loop, std::move(handlers));
     state->self = state;

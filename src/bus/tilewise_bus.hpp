@@ -10,10 +10,15 @@
 //     RunAction(s id) -> ()        runs a quick action on the focused window;
 //                                  answered once its last step has run
 //     ListActions() -> (s json)    the quick actions, as stored
+//     ShowSettings(s page) -> ()   opens the settings window at a page
+//                                  (general, clip, shortcuts, actions,
+//                                  exclude, experimental, about; "" keeps
+//                                  the page it shows)
 //
 // Errors: org.tilewise.Tilewise1.Error.UnknownOperation,
 // org.tilewise.Tilewise1.Error.UnknownAction,
-// org.tilewise.Tilewise1.Error.NoFocusedWindow; arguments of the wrong type
+// org.tilewise.Tilewise1.Error.NoFocusedWindow,
+// org.tilewise.Tilewise1.Error.UnknownPage; arguments of the wrong type
 // are refused by the bus library (org.freedesktop.DBus.Error.InvalidArgs).
 //
 // The connection is driven by the program's run loop and never waits on the
@@ -29,7 +34,7 @@
 
 namespace tilewise {
 
-class PollRunLoop;
+class EventLoop;
 
 enum class BusPerformResult { Done, NoFocusedWindow };
 enum class BusRunResult { Started, UnknownAction, NoFocusedWindow };
@@ -49,6 +54,9 @@ struct BusHandlers {
     std::function<BusRunResult(const std::string& id, std::function<void()> finished)> runAction;
     // A JSON array of the actions in their stored form.
     std::function<std::string()> listActions;
+    // False for a page there is none of. Left empty by a program without
+    // windows.
+    std::function<bool(const std::string& page)> showSettings;
 };
 
 class TilewiseBusService {
@@ -58,7 +66,7 @@ public:
     // name is taken (another Tilewise runs on the display). The only call
     // that waits on the bus: for the name, while the program starts.
     static std::unique_ptr<TilewiseBusService> open(const std::string& display, BusHandlers handlers,
-                                                    PollRunLoop& loop, std::string& error);
+                                                    EventLoop& loop, std::string& error);
     ~TilewiseBusService();
     TilewiseBusService(const TilewiseBusService&) = delete;
     TilewiseBusService& operator=(const TilewiseBusService&) = delete;

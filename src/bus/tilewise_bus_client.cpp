@@ -48,6 +48,12 @@ TilewiseBusClient::Reply TilewiseBusClient::listActions()
     return call("ListActions", nullptr);
 }
 
+TilewiseBusClient::Reply TilewiseBusClient::showSettings(std::string_view page)
+{
+    const std::string argument(page);
+    return call("ShowSettings", &argument);
+}
+
 TilewiseBusClient::Reply TilewiseBusClient::call(const char* method, const std::string* argument)
 {
     Reply reply;

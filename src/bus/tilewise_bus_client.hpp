@@ -37,6 +37,8 @@ public:
     Reply runAction(std::string_view id);
     // The actions' JSON text in `value`.
     Reply listActions();
+    // Opens the running program's settings window at `page` ("" for any).
+    Reply showSettings(std::string_view page);
 
 private:
     Reply call(const char* method, const std::string* argument);

@@ -38,6 +38,9 @@ Commands:
                       on the display when there is one, which then keeps it
                       in its window history
   history             show the window history of the running Tilewise
+  settings [PAGE]     open the running Tilewise's settings window, at a page:
+                      general, clip, shortcuts, actions, exclude,
+                      experimental, about
   operations          list every operation name
   screens             list the screens: name, frame and visible frame
   windows             list the windows front to back: id, level, frame, pid, name
@@ -101,7 +104,7 @@ Exit status:
   2  bad usage, or a value Tilewise would not use: an unknown action, shortcut
      name or key, a combination without ctrl, alt or super
   3  Tilewise is not running on this display, and the command needs it:
-     history, actions run, and the operations that read its window history
+     history, settings, actions run, and the operations that read its window history
      (Pair, PairLast, PairFor3, Restore, NextSpace, PreviousSpace)
   4  nothing to act on: no focused window
 )usage";
@@ -435,6 +438,22 @@ int runCtl(const std::vector<std::string>& args, DefaultsStore& store, const Ctl
         default:
             err << "tilewisectl: " << oneLine(reply.message) << "\n";
             return ctlNoDisplay;
+        }
+    } else if (command == "settings") {
+        if (args.size() > 2) {
+            err << "tilewisectl: unexpected argument " << quotedForMessage(args[2]) << "\n";
+            return ctlUsage;
+        }
+        const CtlRemoteReply reply = remote ? remote->showSettings(args.size() == 2 ? args[1] : "") : CtlRemoteReply{};
+        switch (reply.status) {
+        case CtlRemoteReply::Status::Done:
+            return ctlOk;
+        case CtlRemoteReply::Status::NotRunning:
+            err << "tilewisectl: Tilewise is not running on this display: there is no settings window\n";
+            return ctlUnavailable;
+        default:
+            err << "tilewisectl: " << oneLine(reply.message) << "\n";
+            return reply.message.find("no settings page") != std::string::npos ? ctlUsage : ctlNoDisplay;
         }
     } else if (command == "screens" || command == "windows" || command == "shortcuts") {
         if (!expectArgs(0))

@@ -61,6 +61,8 @@ public:
     virtual CtlRemoteReply history() = 0;
     // Answered once the quick action's last step has run.
     virtual CtlRemoteReply runAction(const std::string& id) = 0;
+    // Opens the settings window at a page ("" for any).
+    virtual CtlRemoteReply showSettings(const std::string& page) = 0;
 };
 
 // Opens the platform, or returns an error line (and ctlNoDisplay) instead.

@@ -28,6 +28,10 @@ public:
     CtlRemoteReply perform(OperationType op) override { return convert(client_.perform(caseName(op))); }
     CtlRemoteReply history() override { return convert(client_.history()); }
     CtlRemoteReply runAction(const std::string& id) override { return convert(client_.runAction(id)); }
+    CtlRemoteReply showSettings(const std::string& page) override
+    {
+        return convert(client_.showSettings(page));
+    }
 
 private:
     static CtlRemoteReply convert(TilewiseBusClient::Reply r)

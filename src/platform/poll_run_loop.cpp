@@ -1,9 +1,6 @@
 #include "platform/poll_run_loop.hpp"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,33 +8,9 @@
 
 namespace tilewise {
 
-namespace {
-
-// Written from the signal handler; one loop per process listens to it.
-volatile sig_atomic_t signalFd = -1;
-
-void onSignal(int)
-{
-    int saved = errno;
-    if (signalFd >= 0) {
-        char byte = 1;
-        [[maybe_unused]] ssize_t n = write(signalFd, &byte, 1);
-    }
-    errno = saved;
-}
-
-} // namespace
-
 PollRunLoop::PollRunLoop() = default;
 
-PollRunLoop::~PollRunLoop()
-{
-    if (signalPipe_[0] >= 0) {
-        signalFd = -1;
-        close(signalPipe_[0]);
-        close(signalPipe_[1]);
-    }
-}
+PollRunLoop::~PollRunLoop() = default;
 
 void PollRunLoop::post(Task task)
 {
@@ -81,27 +54,6 @@ void PollRunLoop::unwatchFd(int fd)
 void PollRunLoop::addTurnHook(Handler hook)
 {
     turnHooks_.push_back(std::move(hook));
-}
-
-void PollRunLoop::quitOnSignals(std::initializer_list<int> signals)
-{
-    if (signalPipe_[0] < 0) {
-        if (pipe2(signalPipe_, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-        signalFd = signalPipe_[1];
-        watchFd(signalPipe_[0], [this] {
-            char buf[16];
-            while (read(signalPipe_[0], buf, sizeof buf) > 0) {
-            }
-            quit();
-        });
-    }
-    struct sigaction sa {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int s : signals)
-        sigaction(s, &sa, nullptr);
 }
 
 void PollRunLoop::run()

@@ -2,7 +2,7 @@
 // (the X connection, the session bus), on one thread, with poll(2).
 #pragma once
 
-#include "platform/run_loop.hpp"
+#include "platform/event_loop.hpp"
 
 #include <chrono>
 #include <deque>
@@ -13,10 +13,8 @@
 
 namespace tilewise {
 
-class PollRunLoop : public RunLoop {
+class PollRunLoop : public EventLoop {
 public:
-    using Handler = std::function<void()>;
-
     PollRunLoop();
     ~PollRunLoop() override;
     PollRunLoop(const PollRunLoop&) = delete;
@@ -27,23 +25,12 @@ public:
     void cancelTimer(TimerId id) override;
     std::int64_t nowMs() const override;
 
-    // Calls `onReadable` whenever the descriptor has data.
-    void watchFd(int fd, Handler onReadable);
-    // What poll waits for on a watched descriptor: POLLIN (the default),
-    // POLLOUT, or both. The handler runs on any of them, and on hang-up or
-    // error. A connection with queued output asks for POLLOUT only then.
-    void setFdEvents(int fd, short events);
-    void unwatchFd(int fd);
-    // Runs after every turn. A connection that reads ahead while it waits
-    // for a reply holds events that never wake poll: this drains them.
-    void addTurnHook(Handler hook);
-
-    // Ends run() at the next turn when one of these signals arrives.
-    void quitOnSignals(std::initializer_list<int> signals);
-
-    // Turns until quit().
-    void run();
-    void quit() { quit_ = true; }
+    void watchFd(int fd, Handler onReadable) override;
+    void setFdEvents(int fd, short events) override;
+    void unwatchFd(int fd) override;
+    void addTurnHook(Handler hook) override;
+    void run() override;
+    void quit() override { quit_ = true; }
     // One turn: waits at most `maxWait` (less when a timer is due or work is
     // posted), then handles what is ready.
     void runOnce(std::chrono::milliseconds maxWait);
@@ -68,7 +55,6 @@ private:
     };
     std::map<int, Watch> fds_;
     std::vector<Handler> turnHooks_;
-    int signalPipe_[2] = {-1, -1};
     bool quit_ = false;
 };
 

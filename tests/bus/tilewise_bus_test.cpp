@@ -91,7 +91,8 @@ protected:
                                  loop.post([this, finished] { loop.post([finished] { finished(); }); });
                                  return BusRunResult::Started;
                              },
-                             [] { return std::string(R"([{"id":"A1"}])"); }};
+                             [] { return std::string(R"([{"id":"A1"}])"); },
+                             [](const std::string& page) { return page == "about"; }};
         return TilewiseBusService::open(display, std::move(handlers), loop, error);
     }
 
@@ -153,6 +154,8 @@ TEST_F(BusTest, CallsReachTheHandlersAndRefusedOnesLeaveTheServiceAnswering)
     EXPECT_EQ(reply.errorName, bus::unknownActionError);
     reply = whileLooping([&] { return client.listActions(); });
     EXPECT_EQ(reply.value, R"([{"id":"A1"}])");
+    EXPECT_EQ(whileLooping([&] { return client.showSettings("about"); }).status, Status::Done);
+    EXPECT_EQ(whileLooping([&] { return client.showSettings("elsewhere"); }).errorName, bus::unknownPageError);
 
     // One Tilewise per display holds the name.
     EXPECT_FALSE(open(":7", error));

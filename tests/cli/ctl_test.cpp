@@ -43,6 +43,11 @@ struct FakeRemote : CtlRemote {
         ran.push_back(id);
         return reply;
     }
+    CtlRemoteReply showSettings(const std::string& page) override
+    {
+        ran.push_back("settings " + page);
+        return reply;
+    }
 
     CtlRemoteReply reply;
     std::vector<OperationType> performed;
