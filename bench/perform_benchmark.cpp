@@ -809,7 +809,7 @@ public:
 
         std::vector<std::string> env = r->env();
         env.push_back("TILEWISE_COUNT_ROUND_TRIPS=1");
-        r->tilewise_ = Process::start({TILEWISE_PATH}, environment(env), {.err = true}, error);
+        r->tilewise_ = Process::start({TILEWISE_PATH, "--headless"}, environment(env), {.err = true}, error);
         if (!r->tilewise_)
             return nullptr;
         if (!client.waitForTilewise()) {

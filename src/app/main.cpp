@@ -1,9 +1,12 @@
 // tilewise: the resident program. It answers its global shortcuts on the X
-// display in $DISPLAY until it is told to stop (SIGINT, SIGTERM).
+// display in $DISPLAY until it is told to stop (SIGINT, SIGTERM, or Quit in
+// its tray menu), with a tray icon and settings window unless --headless.
 #include "app/shortcut_status.hpp"
 #include "app/single_instance.hpp"
 #include "app/tilewise_app.hpp"
 #include "bus/tilewise_bus.hpp"
+#include "bus/tilewise_bus_client.hpp"
+#include "ui/desktop_shell.hpp"
 
 #include "platform/alerts.hpp"
 #include "platform/diagnostics.hpp"
@@ -46,12 +49,16 @@ public:
     }
 };
 
-constexpr const char* usage = R"(Usage: tilewise [--help] [--version]
+constexpr const char* usage = R"(Usage: tilewise [--headless] [--help] [--version]
 
 Keyboard-driven window layouts for the X display in $DISPLAY: runs until
-interrupted, answering its global shortcuts (Control-Alt-arrows for the
-clip cycles, Control-Alt-F to maximize, Control-Alt-Super-arrows to move,
-Control-Alt-P to pair, ...). It follows the focus to keep the window
+interrupted or quit from its tray menu, answering its global shortcuts
+(Control-Alt-arrows for the clip cycles, Control-Alt-F to maximize,
+Control-Alt-Super-arrows to move, Control-Alt-P to pair, ...). Its tray
+icon's menu lays out the focused window and opens the settings window;
+started again while it runs, it opens that window and exits.
+--headless runs without tray and windows (for sessions without a tray, and
+scripts): hot keys, tilewisectl and the bus only. It follows the focus to keep the window
 history that pairs and Restore use, runs quick actions from their slot
 shortcuts, and answers 'tilewisectl perform', 'history' and 'actions run'
 over the session bus. One per user and display.
@@ -63,8 +70,13 @@ Settings: $XDG_CONFIG_HOME/tilewise/defaults.json (see 'tilewisectl defaults').
 int main(int argc, char** argv)
 {
     diag::setProgramName("tilewise");
+    bool headless = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
+        if (a == "--headless") {
+            headless = true;
+            continue;
+        }
         if (a == "--help" || a == "-h") {
             std::cout << usage;
             return 0;
@@ -86,6 +98,14 @@ int main(int argc, char** argv)
     std::unique_ptr<SingleInstance> instance =
         SingleInstance::acquire(display, std::getenv("XDG_RUNTIME_DIR"), error);
     if (!instance) {
+        // Started again, as from the desktop's menu: the running one shows
+        // its settings.
+        if (error.empty() && !headless) {
+            TilewiseBusClient running(canonicalDisplay(display).value_or(display));
+            TilewiseBusClient::Reply reply = running.showSettings("");
+            if (reply.status == TilewiseBusClient::Status::Done)
+                return 0;
+        }
         diag::problem(error.empty() ? "Tilewise is already running on display " + std::string(display)
                                     : error);
         return 1;
@@ -99,7 +119,20 @@ int main(int argc, char** argv)
         diag::problem("no EWMH window manager is running on display " + std::string(display) +
                       "; windows will be left alone until one is");
 
-    PollRunLoop loop;
+    // The settings are read before anything that may show them.
+    std::unique_ptr<FileDefaultsStore> store = FileDefaultsStore::fromEnvironment();
+    std::unique_ptr<DesktopShell> shell;
+    std::unique_ptr<PollRunLoop> plainLoop;
+    if (!headless) {
+        shell = DesktopShell::create(argc, argv, error);
+        if (!shell) {
+            diag::problem(error + "; 'tilewise --headless' runs without them");
+            return 1;
+        }
+    } else {
+        plainLoop = std::make_unique<PollRunLoop>();
+    }
+    EventLoop& loop = shell ? shell->loop() : static_cast<EventLoop&>(*plainLoop);
     loop.quitOnSignals({SIGINT, SIGTERM});
     X11WindowAccess windows(*x);
     // What the engine reads is kept current from events; only the monitors
@@ -129,8 +162,8 @@ int main(int argc, char** argv)
                 windows.prefetchMonitors();
         });
     }
-    ConsoleAlerts alerts;
-    std::unique_ptr<FileDefaultsStore> store = FileDefaultsStore::fromEnvironment();
+    ConsoleAlerts consoleAlerts;
+    Alerts& alerts = shell ? shell->alerts() : static_cast<Alerts&>(consoleAlerts);
     // Other writers (tilewisectl, the user's editor) are seen through the
     // file system's notifications; reads between them touch no file.
     if (int fd = store->changeFd(); fd >= 0)
@@ -197,6 +230,8 @@ int main(int argc, char** argv)
         return BusRunResult::UnknownAction;
     };
     bus.listActions = [&app] { return app.quickActionsJson(); };
+    if (shell)
+        bus.showSettings = [&shell](const std::string& page) { return shell->showSettings(page); };
     // Each step of a quick action runs in a turn of its own.
     if (counting)
         app.quickActionPerformer().setStepHook(
@@ -251,8 +286,31 @@ int main(int argc, char** argv)
     };
     loop.watchFd(x->fd(), drain);
     loop.addTurnHook(drain);
+    if (shell) {
+        const bool wayland = std::getenv("WAYLAND_DISPLAY") ||
+                             (std::getenv("XDG_SESSION_TYPE") && std::string(std::getenv("XDG_SESSION_TYPE")) == "wayland");
+        shell->start(ShellContext{
+            app,
+            *store,
+            windows,
+            keyboardLayout,
+            [&xkbLayout](std::uint32_t nativeKeyCode) -> std::optional<int> {
+                if (!xkbLayout || nativeKeyCode > 255)
+                    return std::nullopt;
+                return xkbLayout->virtualKeyCode(static_cast<std::uint8_t>(nativeKeyCode));
+            },
+            // Windows of other programs are out of reach without an EWMH
+            // window manager, or through XWayland.
+            [&windows, wayland] { return !wayland && windows.isProcessTrusted(); },
+            [&windows] { windows.newOperation(); },
+            TILEWISE_VERSION,
+            TILEWISE_BUILD,
+        });
+    }
     announceRunning(*x);
     loop.run();
+    if (shell)
+        shell->stop();
     if (!x->ok())
         return 1;
     withdrawRunning(*x);

@@ -104,14 +104,17 @@ TilewiseApp::PerformResult TilewiseApp::performRequested(OperationType op)
     return PerformResult::Done;
 }
 
-TilewiseApp::RunResult TilewiseApp::runActionRequested(const std::string& id, std::function<void()> finished)
+TilewiseApp::RunResult TilewiseApp::runActionRequested(const std::string& id, std::function<void()> finished,
+                                                       std::optional<WindowElement> target)
 {
     const std::vector<QuickAction::Action> actions = quickActions(services_.store);
     auto it = std::find_if(actions.begin(), actions.end(), [&](const QuickAction::Action& a) { return a.id == id; });
     if (it == actions.end())
         return RunResult::UnknownAction;
-    return performer_.runOnFocusedWindow(*it, std::move(finished)) ? RunResult::Started
-                                                                   : RunResult::NoFocusedWindow;
+    if (!target)
+        target = services_.windows.focusedWindow();
+    return performer_.run(*it, target, std::nullopt, std::move(finished)) ? RunResult::Started
+                                                                          : RunResult::NoFocusedWindow;
 }
 
 std::string TilewiseApp::quickActionsJson() const

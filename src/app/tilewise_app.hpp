@@ -82,8 +82,11 @@ public:
 
     enum class RunResult { Started, UnknownAction, NoFocusedWindow };
     // A quick action by id asked for from outside; `finished` is called once
-    // its last step has run, and only when it started.
-    RunResult runActionRequested(const std::string& id, std::function<void()> finished);
+    // its last step has run, and only when it started. On `target` when
+    // given (the window focused when the tray menu opened), else on the
+    // focused window.
+    RunResult runActionRequested(const std::string& id, std::function<void()> finished,
+                                 std::optional<WindowElement> target = std::nullopt);
     // The stored quick actions as a JSON array, members as stored.
     std::string quickActionsJson() const;
 

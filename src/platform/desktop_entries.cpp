@@ -1,6 +1,7 @@
 #include "platform/desktop_entries.hpp"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 #include <vector>
@@ -13,32 +14,6 @@ std::string env(const char* name)
 {
     const char* v = std::getenv(name);
     return v ? std::string(v) : std::string();
-}
-
-// Where entries live, in order of precedence; relative folders are ignored.
-std::vector<std::string> applicationFolders()
-{
-    std::vector<std::string> roots;
-    std::string home = env("XDG_DATA_HOME");
-    if (home.empty() && !env("HOME").empty())
-        home = env("HOME") + "/.local/share";
-    roots.push_back(home);
-    std::string dirs = env("XDG_DATA_DIRS");
-    if (dirs.empty())
-        dirs = "/usr/local/share:/usr/share";
-    for (std::size_t start = 0; start <= dirs.size();) {
-        std::size_t end = dirs.find(':', start);
-        if (end == std::string::npos)
-            end = dirs.size();
-        roots.push_back(dirs.substr(start, end - start));
-        start = end + 1;
-    }
-    std::vector<std::string> folders;
-    for (std::string& root : roots) {
-        if (root.starts_with('/'))
-            folders.push_back(root.append("/applications/"));
-    }
-    return folders;
 }
 
 // The Name keys to look for, best first: "Name[de_AT@euro]" down to "Name"
@@ -105,45 +80,36 @@ std::string unescaped(std::string_view v)
     return out;
 }
 
-// The best Name of the [Desktop Entry] group; none when the file is not there.
-std::optional<std::optional<std::string>> nameIn(const std::string& path,
-                                                 const std::vector<std::string>& keys)
-{
-    std::ifstream in(path);
-    if (!in)
-        return std::nullopt;
-    std::optional<std::string> best;
-    std::size_t bestRank = keys.size();
-    bool inEntry = false;
-    for (std::string line; std::getline(in, line);) {
-        if (line.starts_with('[')) {
-            inEntry = line.starts_with("[Desktop Entry]");
-            continue;
-        }
-        const std::size_t eq = line.find('=');
-        if (!inEntry || eq == std::string::npos)
-            continue;
-        std::string_view key(line.data(), eq);
-        while (key.ends_with(' '))
-            key.remove_suffix(1);
-        for (std::size_t rank = 0; rank < bestRank; ++rank) {
-            if (key == keys[rank]) {
-                std::string_view value(line);
-                value.remove_prefix(eq + 1);
-                while (value.starts_with(' '))
-                    value.remove_prefix(1);
-                best = unescaped(value);
-                bestRank = rank;
-                break;
-            }
-        }
-    }
-    return std::optional<std::string>(best && !best->empty() ? best : std::nullopt);
-}
-
 } // namespace
 
-std::optional<std::string> desktopEntryName(const std::string& id)
+std::vector<std::string> desktopEntryFolders()
+{
+    std::vector<std::string> roots;
+    std::string home = env("XDG_DATA_HOME");
+    if (home.empty() && !env("HOME").empty())
+        home = env("HOME") + "/.local/share";
+    roots.push_back(home);
+    std::string dirs = env("XDG_DATA_DIRS");
+    if (dirs.empty())
+        dirs = "/usr/local/share:/usr/share";
+    for (std::size_t start = 0; start <= dirs.size();) {
+        std::size_t end = dirs.find(':', start);
+        if (end == std::string::npos)
+            end = dirs.size();
+        roots.push_back(dirs.substr(start, end - start));
+        start = end + 1;
+    }
+    std::vector<std::string> folders;
+    for (std::string& root : roots) {
+        while (root.size() > 1 && root.ends_with('/'))
+            root.pop_back();
+        if (root.starts_with('/'))
+            folders.push_back(root.append("/applications"));
+    }
+    return folders;
+}
+
+std::optional<std::string> desktopEntryPath(const std::string& id)
 {
     std::string file = id;
     if (file.empty() || file.find('/') != std::string::npos)
@@ -158,14 +124,73 @@ std::optional<std::string> desktopEntryName(const std::string& id)
         nested[dash] = '/';
         relative.push_back(std::move(nested));
     }
-    const std::vector<std::string> keys = nameKeys();
-    for (const std::string& folder : applicationFolders()) {
+    for (const std::string& folder : desktopEntryFolders()) {
         for (const std::string& r : relative) {
-            if (std::optional<std::optional<std::string>> name = nameIn(folder + r, keys))
-                return *name;
+            std::string path = folder;
+            path.append("/").append(r);
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(path, ec))
+                return path;
         }
     }
     return std::nullopt;
+}
+
+std::optional<DesktopEntry> readDesktopEntry(const std::string& path)
+{
+    std::ifstream in(path);
+    if (!in)
+        return std::nullopt;
+    const std::vector<std::string> keys = nameKeys();
+    DesktopEntry entry;
+    std::size_t bestRank = keys.size();
+    bool inEntry = false;
+    bool hasEntry = false;
+    auto valueOf = [](const std::string& line, std::size_t eq) {
+        std::string_view value(line);
+        value.remove_prefix(eq + 1);
+        while (value.starts_with(' '))
+            value.remove_prefix(1);
+        return unescaped(value);
+    };
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with('[')) {
+            inEntry = line.starts_with("[Desktop Entry]");
+            hasEntry = hasEntry || inEntry;
+            continue;
+        }
+        const std::size_t eq = line.find('=');
+        if (!inEntry || eq == std::string::npos)
+            continue;
+        std::string_view key(line.data(), eq);
+        while (key.ends_with(' '))
+            key.remove_suffix(1);
+        if (key == "Icon") {
+            entry.icon = valueOf(line, eq);
+            continue;
+        }
+        for (std::size_t rank = 0; rank < bestRank; ++rank) {
+            if (key == keys[rank]) {
+                entry.name = valueOf(line, eq);
+                bestRank = rank;
+                break;
+            }
+        }
+    }
+    if (in.bad() || !hasEntry)
+        return std::nullopt;
+    if (entry.name && entry.name->empty())
+        entry.name.reset();
+    if (entry.icon && entry.icon->empty())
+        entry.icon.reset();
+    return entry;
+}
+
+std::optional<std::string> desktopEntryName(const std::string& id)
+{
+    std::optional<std::string> path = desktopEntryPath(id);
+    std::optional<DesktopEntry> entry = path ? readDesktopEntry(*path) : std::nullopt;
+    return entry ? entry->name : std::nullopt;
 }
 
 } // namespace tilewise

@@ -63,8 +63,11 @@ const std::vector<Clip>& defaultVerticalClips()
 
 const std::vector<std::string>& defaultExcludes()
 {
-    static const std::vector<std::string> ids{"com.apple.loginwindow",
-                                              "com.apple.accessibility.universalAccessAuthWarn"};
+    // The screen locker's unlock dialog and the polkit agent's password
+    // prompt, as windows identify themselves: neither has a desktop entry
+    // of its own, so each is known by its WM_CLASS class (xscreensaver sets
+    // it; GTK makes it from the program's name with a capital).
+    static const std::vector<std::string> ids{"XScreenSaver", "Polkit-gnome-authentication-agent-1"};
     return ids;
 }
 

@@ -93,7 +93,7 @@ TEST_F(TilewiseIntegrationTest, LosingTheXServerIsOneLineAndExitStatusOne)
     // xprop -spy prints the root's properties at each change: up means
     // announced.
     Child spy({"stdbuf", "-oL", "xprop", "-root", "-spy"}, e);
-    Child lonely({TILEWISE_PATH}, e);
+    Child lonely({TILEWISE_PATH, "--headless"}, e);
     bool up = false;
     while (std::optional<std::string> line = spy.readLine())
         if ((up = line->rfind("_TILEWISE_RUNNING(CARDINAL)", 0) == 0))

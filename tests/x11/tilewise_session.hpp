@@ -43,9 +43,12 @@ protected:
         return {"XDG_CONFIG_HOME=" + home + "/config", "XDG_RUNTIME_DIR=" + home};
     }
 
-    void startTilewise()
+    // Without tray and windows unless the test says otherwise: a welcome
+    // window would take the focus from the test's windows.
+    void startTilewise(std::vector<std::string> args = {"--headless"})
     {
-        tilewise = std::make_unique<Child>(std::vector<std::string>{TILEWISE_PATH}, env());
+        args.insert(args.begin(), TILEWISE_PATH);
+        tilewise = std::make_unique<Child>(args, env());
         ASSERT_TRUE(display.waitForRootProperty("_TILEWISE_RUNNING")) << "tilewise did not come up";
     }
 
