@@ -22,11 +22,13 @@
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLabel>
+
 #include <QMenu>
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QUrl>
 #include <QWidgetAction>
+#include <unistd.h>
 
 namespace tilewise {
 
@@ -147,8 +149,7 @@ public:
         menu_->installEventFilter(&keyFilter_);
         keyFilter_.shell = this;
         QObject::connect(menu_.get(), &QMenu::aboutToShow, [this] {
-            context_->newOperation();
-            menuTarget_ = context_->windows.focusedWindow();
+            menuTarget_ = userWindow();
             rebuildMenu();
             // The open menu holds the keyboard: hot keys reach the service
             // through it instead.
@@ -217,6 +218,26 @@ private:
                 *code, carbonModifiers(key->modifiers()), event->type() == QEvent::KeyPress);
         }
     };
+
+    // The window the menu acts on: the focused one, unless the click on the
+    // icon has just activated a window of ours (the settings), in which case
+    // the user's window focused before it.
+    std::optional<WindowElement> userWindow()
+    {
+        context_->newOperation();
+        std::optional<WindowElement> focused = context_->windows.focusedWindow();
+        const LayoutListener& history = context_->app.layoutListener();
+        auto ours = [&](std::optional<WindowId> id) {
+            auto pid = id ? history.windowIdToPid.find(*id) : history.windowIdToPid.end();
+            return pid != history.windowIdToPid.end() && pid->second == static_cast<Pid>(getpid());
+        };
+        if (!focused || !history.lastWindowId || !ours(context_->windows.windowId(*focused)) ||
+            ours(history.lastWindowId))
+            return focused;
+        auto before = history.windowIdToElement.find(*history.lastWindowId);
+        return before != history.windowIdToElement.end() ? std::optional<WindowElement>(before->second)
+                                                         : focused;
+    }
 
     void rebuildMenu()
     {

@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <iostream>
 
 namespace tilewise {
 namespace {
@@ -73,10 +74,11 @@ protected:
     {
         return property(w, XCB_ATOM_WM_CLASS).find("tilewise") != std::string::npos;
     }
-    // A window of ours inside another program's (a tray's).
+    // A small window of ours inside another program's: a tray's (a window
+    // manager's frame holds our settings window the same way, but large).
     bool isTrayIcon(xcb_window_t child, xcb_window_t top)
     {
-        return child != top && isOurs(child) && !isOurs(top);
+        return child != top && isOurs(child) && !isOurs(top) && height(child) <= 64;
     }
 
     std::optional<xcb_window_t> waitFor(const std::function<bool(xcb_window_t, xcb_window_t)>& wanted,
@@ -146,6 +148,11 @@ protected:
                 run({"xdotool", "key", "Escape"});
         }
         EXPECT_EQ(frame, left);
+        if (frame != left) {
+            // What the program followed, for the failure's report.
+            while (std::optional<std::string> line = tilewise->readLine(std::chrono::milliseconds(200)))
+                std::cerr << "tilewise: " << *line << "\n";
+        }
     }
 
     // The window's centre in root coordinates.
