@@ -5,10 +5,8 @@
 #include "layout/layout_manager.hpp"
 #include "layout/operation_type.hpp"
 #include "platform/memory/manual_run_loop.hpp"
-#include "platform/memory/memory_hot_key_registrar.hpp"
 #include "platform/window_access.hpp"
 #include "settings/defaults_store.hpp"
-#include "settings/memory_defaults_store.hpp"
 #include "settings/stored_value_check.hpp"
 #include "shortcuts/key_combination.hpp"
 #include "shortcuts/keyboard_shortcuts.hpp"
@@ -319,16 +317,12 @@ int defaults(const std::vector<std::string>& args, DefaultsStore& store, const C
 }
 
 // The shortcuts as the running program sees them, each one it cannot hold
-// marked with the reason. It works on a copy of the settings: naming a
-// shortcut stores its default, which a listing must not.
+// marked with the reason.
 int listShortcuts(const DefaultsStore& store, const CtlPlatform& platform, std::ostream& out)
 {
     const KeyboardLayout& layout = *platform.keyboardLayout;
-    MemoryDefaultsStore copy;
-    for (const auto& [key, value] : store.allValues())
-        copy.set(key, value);
-    MemoryHotKeyRegistrar noGrabs;
-    KeyboardShortcuts shortcuts(copy, noGrabs, layout);
+    ListingShortcuts listing(store, layout);
+    KeyboardShortcuts& shortcuts = listing.shortcuts;
     std::vector<KeyboardShortcuts::Name> names;
     for (const ShortcutsManagerState::CatalogueRow& row : ShortcutsManagerState::catalogue())
         names.push_back(shortcuts.makeName(std::string(row.name), row.defaultShortcut));

@@ -20,6 +20,23 @@ namespace tilewise {
 
 namespace {
 
+MemoryDefaultsStore copyOf(const DefaultsStore& store)
+{
+    MemoryDefaultsStore copy;
+    for (const auto& [key, value] : store.allValues())
+        copy.set(key, value);
+    return copy;
+}
+
+} // namespace
+
+ListingShortcuts::ListingShortcuts(const DefaultsStore& store, const KeyboardLayout& layout)
+    : settings(copyOf(store)), shortcuts(settings, noGrabs, layout)
+{
+}
+
+namespace {
+
 using Action = QuickAction::Action;
 
 int usage(std::ostream& err, const std::string& why)
@@ -73,13 +90,9 @@ std::string bothForms(const KeyboardShortcuts& shortcuts, const KeyboardShortcut
 int listActions(DefaultsStore& store, const CtlPlatform& platform, std::ostream& out)
 {
     const KeyboardLayout& layout = *platform.keyboardLayout;
-    // Reading a slot's keys must not store anything.
-    MemoryDefaultsStore copy;
-    for (const auto& [key, value] : store.allValues())
-        copy.set(key, value);
-    MemoryHotKeyRegistrar noGrabs;
-    KeyboardShortcuts shortcuts(copy, noGrabs, layout);
-    ShortcutsSlotManager slots(shortcuts, copy, nullptr);
+    ListingShortcuts listing(store, layout);
+    KeyboardShortcuts& shortcuts = listing.shortcuts;
+    ShortcutsSlotManager slots(shortcuts, listing.settings, nullptr);
     for (const Action& a : quickActions(store)) {
         out << a.id << " " << quotedForMessage(a.name) << " key ";
         const std::optional<std::string> key = a.key < 0 ? std::nullopt : menuKeyText(int(a.key), 0, layout);

@@ -4,11 +4,26 @@
 
 #include "cli/ctl.hpp"
 
+#include "platform/memory/memory_hot_key_registrar.hpp"
+#include "settings/memory_defaults_store.hpp"
+#include "shortcuts/keyboard_shortcuts.hpp"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
 
 namespace tilewise {
+
+// The shortcut service of the listings: over a copy of the settings, since
+// naming a shortcut stores its default and a listing must store nothing,
+// and grabbing no key.
+struct ListingShortcuts {
+    ListingShortcuts(const DefaultsStore& store, const KeyboardLayout& layout);
+
+    MemoryDefaultsStore settings;
+    MemoryHotKeyRegistrar noGrabs;
+    KeyboardShortcuts shortcuts;
+};
 
 // actions list|run|shortcut ...; args[0] is "actions".
 int runActionsCommand(const std::vector<std::string>& args, DefaultsStore& store,
