@@ -35,7 +35,8 @@ TilewiseApp::TilewiseApp(PlatformServices services)
 {
     manager_.setPairedHandler([this] { notifications_.post(notification_names::pairWindow); });
     if (services_.workspace)
-        listener_.follow(*services_.workspace, services_.runLoop);
+        listener_.follow(*services_.workspace, services_.runLoop,
+                         [this] { return panelHoldsKeyboard_ && panelHoldsKeyboard_(); });
     if (services_.desktops) {
         spaces_ =
             std::make_unique<SpaceManager>(*services_.desktops, services_.modifiers, services_.currentEvent);
@@ -115,6 +116,12 @@ TilewiseApp::RunResult TilewiseApp::runActionRequested(const std::string& id, st
         target = services_.windows.focusedWindow();
     return performer_.run(*it, target, std::nullopt, std::move(finished)) ? RunResult::Started
                                                                           : RunResult::NoFocusedWindow;
+}
+
+void TilewiseApp::setQuickActionPanel(std::function<void()> open, std::function<bool()> holdsKeyboard)
+{
+    state_->setOpenQuickActionPanel(std::move(open));
+    panelHoldsKeyboard_ = std::move(holdsKeyboard);
 }
 
 std::string TilewiseApp::quickActionsJson() const

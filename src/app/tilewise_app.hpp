@@ -90,6 +90,11 @@ public:
     // The stored quick actions as a JSON array, members as stored.
     std::string quickActionsJson() const;
 
+    // The quick action panel of the desktop program: its shortcut opens it,
+    // and the window tracker ignores focus changes while it holds the
+    // keyboard.
+    void setQuickActionPanel(std::function<void()> open, std::function<bool()> holdsKeyboard);
+
 private:
     PlatformServices services_;
     NotificationCenter notifications_;
@@ -102,6 +107,7 @@ private:
     QuickActionPerformer performer_;
     std::unique_ptr<ShortcutsSlotManager> slots_;
     std::uint64_t actionsObserver_ = 0; // a DefaultsStore observer
+    std::function<bool()> panelHoldsKeyboard_;
 };
 
 } // namespace tilewise

@@ -64,6 +64,8 @@ public:
 
     const Name* name(std::string_view rawValue) const;
     const Name& launchQuickAction() const { return launchQuickAction_; }
+    // The desktop program has a panel; the headless one has none.
+    void setOpenQuickActionPanel(OpenQuickActionPanel open) { openPanel_ = std::move(open); }
 
     std::vector<ModifierMonitor::MonitorId> monitors;
     bool isFnPressed = false;
