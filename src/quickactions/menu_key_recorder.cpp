@@ -89,9 +89,10 @@ MenuKeyRecorder::KeyOutcome MenuKeyRecorder::keyDown(int keyCode, int carbonModi
     if (!keyPosition(keyCode))
         return KeyOutcome::refused;
     if (services_.slots.isKeyUsed(keyCode)) {
-        services_.alerts.showNotice(std::string(keyInUse));
-        // The modal alert takes the window's key status away.
+        // The modal alert takes the window's key status away; ended first,
+        // so that the alert's own clicks and keys are not recorded.
         endRecording();
+        services_.alerts.showNotice(std::string(keyInUse));
         return KeyOutcome::inUse;
     }
     report(keyCode);

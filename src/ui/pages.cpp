@@ -1,5 +1,4 @@
-// The settings pages drawn from their models: General, Actions (read-only
-// until the action editor comes), Advanced and About.
+// The settings pages drawn from their models: General, Advanced and About.
 #include "app/settings_pages.hpp"
 #include "app/tilewise_app.hpp"
 #include "quickactions/quick_action.hpp"
@@ -192,30 +191,6 @@ QWidget* createAboutPage(PageContext& context, QWidget* parent)
         list->addWidget(link(l));
     layout->addWidget(components);
     layout->addStretch();
-    return page;
-}
-
-QWidget* createActionsPage(PageContext& context, QWidget* parent)
-{
-    QVBoxLayout* layout = nullptr;
-    QWidget* page = column(parent, layout);
-    auto* list = new QLabel(page);
-    list->setTextFormat(Qt::RichText);
-    list->setWordWrap(true);
-    layout->addWidget(list);
-    layout->addStretch();
-    auto* binding = new StoreBinding(context.store, page);
-    DefaultsStore& store = context.store;
-    auto refresh = [list, &store] {
-        QString html = QStringLiteral("<table cellpadding=3>");
-        for (const QuickAction::Action& a : quickActions(store))
-            html += QStringLiteral("<tr><td>%1</td><td style='color:gray'>%2 step(s)</td></tr>")
-                        .arg(QString::fromStdString(a.name).toHtmlEscaped())
-                        .arg(a.operations.size());
-        list->setText(html + QStringLiteral("</table>"));
-    };
-    refresh();
-    binding->onKeys({settings_keys::quickActions}, refresh);
     return page;
 }
 
