@@ -22,6 +22,7 @@
 #include "platform/x11/x11_presence.hpp"
 #include "platform/x11/x11_window_access.hpp"
 #include "platform/x11/x11_workspace.hpp"
+#include "quickactions/action_editor.hpp"
 #include "settings/file_defaults_store.hpp"
 #include "settings/launch_at_login.hpp"
 #include "shortcuts/keyboard_shortcuts.hpp"
@@ -232,6 +233,9 @@ int main(int argc, char** argv)
     bus.listActions = [&app] { return app.quickActionsJson(); };
     if (shell)
         bus.showSettings = [&shell](const std::string& page) { return shell->showSettings(page); };
+    // Scripts edit the quick actions as the actions page does.
+    ActionEditor busActionEditor(*store, app.slotManager(), alerts, loop, app.notifications());
+    bindActionEditing(bus, busActionEditor, *store);
     // Each step of a quick action runs in a turn of its own.
     if (counting)
         app.quickActionPerformer().setStepHook(

@@ -18,6 +18,8 @@ inline constexpr const char* unknownOperationError = "org.tilewise.Tilewise1.Err
 inline constexpr const char* noFocusedWindowError = "org.tilewise.Tilewise1.Error.NoFocusedWindow";
 inline constexpr const char* unknownActionError = "org.tilewise.Tilewise1.Error.UnknownAction";
 inline constexpr const char* unknownPageError = "org.tilewise.Tilewise1.Error.UnknownPage";
+inline constexpr const char* invalidOperationsError = "org.tilewise.Tilewise1.Error.InvalidOperations";
+inline constexpr const char* invalidPositionError = "org.tilewise.Tilewise1.Error.InvalidPosition";
 
 // The display as a bus name element: "d", then every ASCII letter and
 // digit as it is and every other byte as "_" and two lowercase hex digits.

@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <string>
+#include <vector>
 
 namespace tilewise {
 
@@ -282,6 +284,97 @@ int onShowSettings(sd_bus_message* m, void* userdata, sd_bus_error* error)
     return sd_bus_reply_method_return(m, "");
 }
 
+// The edits: the handler's result as the reply, or as a named error.
+template <typename Call> int answerEdit(sd_bus_message* m, sd_bus_error* error, bool bound, bool withId, Call call)
+{
+    if (!bound)
+        return failed(error, "this Tilewise does not edit quick actions");
+    BusEditResult result;
+    try {
+        result = call();
+    } catch (const std::exception& e) {
+        return failed(error, e.what());
+    } catch (...) {
+        return failed(error, "the quick actions could not be edited");
+    }
+    const char* name = nullptr;
+    switch (result.status) {
+    case BusEditResult::Status::Done:
+        return withId ? sd_bus_reply_method_return(m, "s", result.id.c_str()) : sd_bus_reply_method_return(m, "");
+    case BusEditResult::Status::UnknownAction:
+        name = bus::unknownActionError;
+        break;
+    case BusEditResult::Status::InvalidOperations:
+        name = bus::invalidOperationsError;
+        break;
+    case BusEditResult::Status::InvalidPosition:
+        name = bus::invalidPositionError;
+        break;
+    case BusEditResult::Status::Failed:
+        name = SD_BUS_ERROR_FAILED;
+        break;
+    }
+    return sd_bus_error_setf(error, name, "%s", result.message.c_str());
+}
+
+int onAddAction(sd_bus_message* m, void* userdata, sd_bus_error* error)
+{
+    State& s = *static_cast<State*>(userdata);
+    const char* name = nullptr;
+    if (int r = sd_bus_message_read(m, "s", &name); r < 0)
+        return r;
+    return answerEdit(m, error, bool(s.handlers.addAction), true, [&] { return s.handlers.addAction(name); });
+}
+
+int onRenameAction(sd_bus_message* m, void* userdata, sd_bus_error* error)
+{
+    State& s = *static_cast<State*>(userdata);
+    const char* id = nullptr;
+    const char* name = nullptr;
+    if (int r = sd_bus_message_read(m, "ss", &id, &name); r < 0)
+        return r;
+    return answerEdit(m, error, bool(s.handlers.renameAction), false,
+                      [&] { return s.handlers.renameAction(id, name); });
+}
+
+int onDeleteActions(sd_bus_message* m, void* userdata, sd_bus_error* error)
+{
+    State& s = *static_cast<State*>(userdata);
+    char** strv = nullptr;
+    if (int r = sd_bus_message_read_strv(m, &strv); r < 0)
+        return r;
+    std::vector<std::string> ids;
+    for (char** p = strv; p && *p; ++p) {
+        ids.emplace_back(*p);
+        std::free(*p);
+    }
+    std::free(strv);
+    return answerEdit(m, error, bool(s.handlers.deleteActions), false,
+                      [&] { return s.handlers.deleteActions(ids); });
+}
+
+int onMoveAction(sd_bus_message* m, void* userdata, sd_bus_error* error)
+{
+    State& s = *static_cast<State*>(userdata);
+    const char* id = nullptr;
+    std::uint32_t position = 0;
+    if (int r = sd_bus_message_read(m, "su", &id, &position); r < 0)
+        return r;
+    return answerEdit(m, error, bool(s.handlers.moveAction), false,
+                      [&] { return s.handlers.moveAction(id, position); });
+}
+
+int onAppendOperations(sd_bus_message* m, void* userdata, sd_bus_error* error)
+{
+    State& s = *static_cast<State*>(userdata);
+    const char* id = nullptr;
+    const char* json = nullptr;
+    if (int r = sd_bus_message_read(m, "ss", &id, &json); r < 0)
+        return r;
+    return answerEdit(m, error, bool(s.handlers.appendOperations), false,
+                      [&] { return s.handlers.appendOperations(id, json); });
+}
+
 // A new method is a row here and a handler in BusHandlers.
 const sd_bus_vtable tilewiseVtable[] = {
     SD_BUS_VTABLE_START(0),
@@ -295,6 +388,16 @@ const sd_bus_vtable tilewiseVtable[] = {
                             SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD_WITH_ARGS("ShowSettings", SD_BUS_ARGS("s", page), SD_BUS_NO_RESULT, onShowSettings,
                             SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD_WITH_ARGS("AddAction", SD_BUS_ARGS("s", name), SD_BUS_RESULT("s", id), onAddAction,
+                            SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD_WITH_ARGS("RenameAction", SD_BUS_ARGS("s", id, "s", name), SD_BUS_NO_RESULT, onRenameAction,
+                            SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD_WITH_ARGS("DeleteActions", SD_BUS_ARGS("as", ids), SD_BUS_NO_RESULT, onDeleteActions,
+                            SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD_WITH_ARGS("MoveAction", SD_BUS_ARGS("s", id, "u", position), SD_BUS_NO_RESULT, onMoveAction,
+                            SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD_WITH_ARGS("AppendOperations", SD_BUS_ARGS("s", id, "s", json), SD_BUS_NO_RESULT,
+                            onAppendOperations, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_VTABLE_END,
 };
 

@@ -14,12 +14,28 @@
 //                                  (general, clip, shortcuts, actions,
 //                                  exclude, experimental, about; "" keeps
 //                                  the page it shows)
+//   The quick actions, edited as the actions page edits them, by id:
+//     AddAction(s name) -> (s id)  appends an action of that name
+//     RenameAction(s id, s name) -> ()
+//     DeleteActions(as ids) -> ()  resets their slots' keys first; one
+//                                  unknown id and none is deleted
+//     MoveAction(s id, u position) -> ()
+//                                  to that place of the list, 1 the top
+//     AppendOperations(s id, s json) -> ()
+//                                  one operation or a JSON array of them,
+//                                  each in the stored form, read as the
+//                                  stored list is read
 //
 // Errors: org.tilewise.Tilewise1.Error.UnknownOperation,
 // org.tilewise.Tilewise1.Error.UnknownAction,
 // org.tilewise.Tilewise1.Error.NoFocusedWindow,
-// org.tilewise.Tilewise1.Error.UnknownPage; arguments of the wrong type
-// are refused by the bus library (org.freedesktop.DBus.Error.InvalidArgs).
+// org.tilewise.Tilewise1.Error.UnknownPage,
+// org.tilewise.Tilewise1.Error.InvalidOperations (naming the operation and
+// its member), org.tilewise.Tilewise1.Error.InvalidPosition; a stored list
+// that does not read, or one that cannot be saved, fails the edits with
+// org.freedesktop.DBus.Error.Failed and is left as it is. Arguments of the
+// wrong type are refused by the bus library
+// (org.freedesktop.DBus.Error.InvalidArgs).
 //
 // The connection is driven by the program's run loop and never waits on the
 // bus once open: a caller that does not read its replies cannot hold up the
@@ -28,16 +44,28 @@
 
 #include "layout/operation_type.hpp"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tilewise {
 
+class ActionEditor;
+class DefaultsStore;
 class EventLoop;
 
 enum class BusPerformResult { Done, NoFocusedWindow };
 enum class BusRunResult { Started, UnknownAction, NoFocusedWindow };
+
+// How an edit of the quick actions ended.
+struct BusEditResult {
+    enum class Status { Done, UnknownAction, InvalidOperations, InvalidPosition, Failed };
+    Status status = Status::Done;
+    std::string message; // why, one line, unless Done
+    std::string id;      // the new action's, of AddAction
+};
 
 // What the service answers with; it holds no engine of its own. A handler
 // left empty, or one that throws, makes its method fail with
@@ -57,7 +85,19 @@ struct BusHandlers {
     // False for a page there is none of. Left empty by a program without
     // windows.
     std::function<bool(const std::string& page)> showSettings;
+    // The edits of the quick actions (bindActionEditing); `json` as given.
+    std::function<BusEditResult(const std::string& name)> addAction;
+    std::function<BusEditResult(const std::string& id, const std::string& name)> renameAction;
+    std::function<BusEditResult(const std::vector<std::string>& ids)> deleteActions;
+    std::function<BusEditResult(const std::string& id, std::uint32_t position)> moveAction;
+    std::function<BusEditResult(const std::string& id, const std::string& json)> appendOperations;
 };
+
+// The edit handlers over the editor of the actions page, with the checks
+// tilewisectl makes: ids must be known, positions in the list, operations
+// as the stored list reads them. `editor` edits `store`; both outlive
+// the handlers.
+void bindActionEditing(BusHandlers& handlers, ActionEditor& editor, const DefaultsStore& store);
 
 class TilewiseBusService {
 public:

@@ -54,7 +54,61 @@ TilewiseBusClient::Reply TilewiseBusClient::showSettings(std::string_view page)
     return call("ShowSettings", &argument);
 }
 
+TilewiseBusClient::Reply TilewiseBusClient::addAction(std::string_view name)
+{
+    const std::string n(name);
+    return call("AddAction", [&](sd_bus_message* m) { return sd_bus_message_append(m, "s", n.c_str()); }, true);
+}
+
+TilewiseBusClient::Reply TilewiseBusClient::renameAction(std::string_view id, std::string_view name)
+{
+    const std::string i(id), n(name);
+    return call(
+        "RenameAction", [&](sd_bus_message* m) { return sd_bus_message_append(m, "ss", i.c_str(), n.c_str()); },
+        false);
+}
+
+TilewiseBusClient::Reply TilewiseBusClient::deleteActions(const std::vector<std::string>& ids)
+{
+    return call(
+        "DeleteActions",
+        [&](sd_bus_message* m) {
+            int r = sd_bus_message_open_container(m, 'a', "s");
+            for (const std::string& id : ids)
+                if (r >= 0)
+                    r = sd_bus_message_append(m, "s", id.c_str());
+            return r < 0 ? r : sd_bus_message_close_container(m);
+        },
+        false);
+}
+
+TilewiseBusClient::Reply TilewiseBusClient::moveAction(std::string_view id, std::uint32_t position)
+{
+    const std::string i(id);
+    return call(
+        "MoveAction", [&](sd_bus_message* m) { return sd_bus_message_append(m, "su", i.c_str(), position); },
+        false);
+}
+
+TilewiseBusClient::Reply TilewiseBusClient::appendOperations(std::string_view id, std::string_view json)
+{
+    const std::string i(id), j(json);
+    return call(
+        "AppendOperations",
+        [&](sd_bus_message* m) { return sd_bus_message_append(m, "ss", i.c_str(), j.c_str()); }, false);
+}
+
 TilewiseBusClient::Reply TilewiseBusClient::call(const char* method, const std::string* argument)
+{
+    return call(
+        method,
+        [argument](sd_bus_message* m) { return argument ? sd_bus_message_append(m, "s", argument->c_str()) : 0; },
+        !argument);
+}
+
+TilewiseBusClient::Reply TilewiseBusClient::call(const char* method,
+                                                 const std::function<int(sd_bus_message*)>& append,
+                                                 bool answersText)
 {
     Reply reply;
     if (!connection_) {
@@ -83,14 +137,14 @@ TilewiseBusClient::Reply TilewiseBusClient::call(const char* method, const std::
     // start one; that failure is how "not running" is told.
     if (r >= 0)
         r = sd_bus_message_set_auto_start(call, 0);
-    if (r >= 0 && argument)
-        r = sd_bus_message_append(call, "s", argument->c_str());
+    if (r >= 0)
+        r = append(call);
     if (r >= 0)
         r = sd_bus_call(connection_->bus, call, std::uint64_t(timeout_.count()) * 1000u, &error, &answer);
     if (r >= 0) {
         reply.status = Status::Done;
         const char* text = nullptr;
-        if (!argument && (r = sd_bus_message_read(answer, "s", &text)) >= 0)
+        if (answersText && (r = sd_bus_message_read(answer, "s", &text)) >= 0)
             reply.value = text;
     }
     if (r < 0) {

@@ -3,9 +3,14 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
+
+struct sd_bus_message;
 
 namespace tilewise {
 
@@ -20,7 +25,7 @@ public:
         Status status = Status::NotRunning;
         std::string errorName; // a D-Bus error name, when Failed
         std::string message;   // why, when NotRunning or Failed
-        std::string value;     // the JSON text of History and ListActions
+        std::string value;     // the JSON text of History and ListActions; AddAction's id
     };
 
     // Connects on the first call. Calls wait at most `timeout`: an
@@ -39,9 +44,17 @@ public:
     Reply listActions();
     // Opens the running program's settings window at `page` ("" for any).
     Reply showSettings(std::string_view page);
+    // The edits of the quick actions, by id; the new id in `value`.
+    Reply addAction(std::string_view name);
+    Reply renameAction(std::string_view id, std::string_view name);
+    Reply deleteActions(const std::vector<std::string>& ids);
+    Reply moveAction(std::string_view id, std::uint32_t position);
+    Reply appendOperations(std::string_view id, std::string_view json);
 
 private:
     Reply call(const char* method, const std::string* argument);
+    // `append` adds the arguments; `answersText` reads an "s" reply.
+    Reply call(const char* method, const std::function<int(sd_bus_message*)>& append, bool answersText);
 
     struct Connection;
     std::string display_;

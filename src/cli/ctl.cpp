@@ -62,6 +62,17 @@ Commands:
   actions shortcut ACTION on|off
                       lend the action the lowest free slot, or give its slot
                       back; 'shortcuts set SlotN ...' gives the slot its keys
+  actions add NAME    add a quick action without operations; prints its id
+  actions rename ACTION NEW-NAME
+  actions delete ACTION...
+                      delete quick actions; their slots lose their keys
+  actions move ACTION POSITION
+                      move a quick action to a place of the list, 1 the top
+  actions append ACTION JSON
+                      add operations after the action's own: one JSON object
+                      or an array of them, each with every member of an
+                      operation as 'defaults read TilewiseQuickActions' shows
+                      them once stored
   defaults read [KEY]             show one setting, or every stored one; a
                                   setting Tilewise knows but that is not stored
                                   shows the value in use, marked "(default)"
@@ -97,10 +108,12 @@ Environment:
 Exit status:
   0  done
   1  no display or window manager; no such setting; the settings file cannot
-     be read or written; the running Tilewise could not answer; "No shortcuts
+     be read or written; the stored quick actions do not read (they are not
+     edited then); the running Tilewise could not answer; "No shortcuts
      left" (every slot is lent)
   2  bad usage, or a value Tilewise would not use: an unknown action, shortcut
-     name or key, a combination without ctrl, alt or super
+     name or key, a combination without ctrl, alt or super, an operation
+     that would not read, a position past the last action
   3  Tilewise is not running on this display, and the command needs it:
      history, settings, actions run, and the operations that read its window history
      (Pair, PairLast, PairFor3, Restore, NextSpace, PreviousSpace)

@@ -22,8 +22,9 @@ enum class OperationType : std::uint8_t;
 enum CtlExit : int {
     ctlOk = 0,
     ctlNoDisplay = 1,   // no display, or no window manager on it; a defaults key that does not
-                        // exist; the settings file cannot be read or written; the running
-                        // Tilewise could not answer; no shortcut slot left
+                        // exist; the settings file cannot be read or written, or the stored
+                        // quick actions do not read; the running Tilewise could not answer;
+                        // no shortcut slot left
     ctlUsage = 2,       // unknown command, operation or argument; a value the program would not use
     ctlUnavailable = 3, // the command needs a running Tilewise and none runs on the display
     ctlNothingToDo = 4, // no focused window to lay out

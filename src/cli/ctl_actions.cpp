@@ -1,11 +1,15 @@
 #include "cli/ctl_actions.hpp"
 
+#include "platform/memory/manual_run_loop.hpp"
+#include "platform/memory/memory_alerts.hpp"
 #include "platform/memory/memory_hot_key_registrar.hpp"
 #include "platform/memory/memory_keyboard_layout.hpp"
+#include "quickactions/action_editor.hpp"
 #include "quickactions/quick_action.hpp"
 #include "quickactions/shortcuts_slot_manager.hpp"
 #include "settings/defaults_store.hpp"
 #include "settings/memory_defaults_store.hpp"
+#include "settings/notification_center.hpp"
 #include "settings/stored_value_check.hpp"
 #include "shortcuts/key_combination.hpp"
 #include "shortcuts/key_text.hpp"
@@ -14,6 +18,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
+#include <optional>
 #include <ostream>
 
 namespace tilewise {
@@ -128,15 +134,32 @@ int runAction(const Action& action, CtlRemote* remote, std::ostream& err)
     return ctlUnavailable;
 }
 
-// The switch rules of the action editor, on the stored list: the running
-// Tilewise follows the store and binds the slot itself.
+// The rules of the action editor, on the stored list: the running Tilewise
+// follows the store and binds the slots itself.
+struct UsLayout {
+    UsLayout() { us.loadUs(); }
+    MemoryKeyboardLayout us;
+};
+
+struct StoredEditing : UsLayout {
+    explicit StoredEditing(DefaultsStore& store) : shortcuts(store, noGrabs, us), slots(shortcuts, store, nullptr)
+    {
+    }
+
+    MemoryHotKeyRegistrar noGrabs;
+    KeyboardShortcuts shortcuts;
+    ShortcutsSlotManager slots;
+    // Only the editor's own sheet and alerts would use these.
+    MemoryAlerts alerts;
+    ManualRunLoop loop;
+    NotificationCenter center;
+};
+
 int switchShortcut(DefaultsStore& store, const Action& action, bool on, std::ostream& out, std::ostream& err)
 {
-    MemoryKeyboardLayout us;
-    us.loadUs();
-    MemoryHotKeyRegistrar noGrabs;
-    KeyboardShortcuts shortcuts(store, noGrabs, us);
-    ShortcutsSlotManager slots(shortcuts, store, nullptr);
+    StoredEditing editing(store);
+    KeyboardShortcuts& shortcuts = editing.shortcuts;
+    ShortcutsSlotManager& slots = editing.slots;
     const ShortcutsSlotManager::SwitchResult result = slots.setShortcutEnabled(action.id, on);
     if (!result.error.empty()) {
         err << "tilewisectl: " << result.error << "\n";
@@ -145,11 +168,81 @@ int switchShortcut(DefaultsStore& store, const Action& action, bool on, std::ost
     if (const KeyboardShortcuts::Name* slot = slots.slotName(result.slot)) {
         out << quotedForMessage(action.name) << " has the shortcut " << slot->rawValue;
         if (std::optional<KeyboardShortcuts::Shortcut> s = shortcuts.shortcut(*slot))
-            out << " " << bothForms(shortcuts, *s, us) << "\n";
+            out << " " << bothForms(shortcuts, *s, editing.us) << "\n";
         else
             out << "; set its keys with 'tilewisectl shortcuts set " << slot->rawValue << " COMBINATION'\n";
     }
     return ctlOk;
+}
+
+// A stored list that does not read shows as the built-in one; an edit would
+// write that over the user's text.
+bool keptUnread(const DefaultsStore& store, std::ostream& err)
+{
+    const std::optional<std::string> fault = storedActionsFault(store);
+    if (fault)
+        err << "tilewisectl: the stored quick actions do not read, so they are left as they are: " << *fault
+            << "\n";
+    return fault.has_value();
+}
+
+// A position as written: 1 to the number of actions.
+std::optional<std::size_t> positionArgument(const std::string& text)
+{
+    if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), [](unsigned char c) {
+            return std::isdigit(c);
+        }))
+        return std::nullopt;
+    const std::size_t position = std::stoul(text);
+    return position ? std::optional(position) : std::nullopt;
+}
+
+// add, rename, delete, move and append, once the arguments are known good:
+// on the stored list as the action editor changes it. A refused write has
+// been reported by the store.
+int editActions(const std::vector<std::string>& args, DefaultsStore& store,
+                const std::vector<QuickAction::Operation>& operations, std::ostream& out, std::ostream& err,
+                const CtlStoreReadable& storeReadable)
+{
+    const std::string& verb = args[1];
+    const std::vector<Action> actions = quickActions(store);
+    // An unreadable file lists the built-in actions; nothing may be written
+    // over it on their account.
+    if (storeReadable && !storeReadable())
+        return ctlNoDisplay;
+    if (keptUnread(store, err))
+        return ctlNoDisplay;
+    std::vector<std::string> ids;
+    for (std::size_t i = 2; i < (verb == "add" ? 2 : verb == "delete" ? args.size() : 3); ++i) {
+        const Action* action = findAction(actions, args[i], err);
+        if (!action)
+            return ctlUsage;
+        ids.push_back(action->id);
+    }
+    StoredEditing editing(store);
+    ActionEditor editor(store, editing.slots, editing.alerts, editing.loop, editing.center);
+    bool saved = false;
+    if (verb == "add") {
+        const std::string id = editor.addNamedAction(args[2]);
+        if (!id.empty())
+            out << id << "\n";
+        saved = !id.empty();
+    } else if (verb == "rename") {
+        saved = editor.rename(ids[0], args[3]);
+    } else if (verb == "delete") {
+        saved = editor.deleteActions(ids);
+    } else if (verb == "move") {
+        const std::size_t position = *positionArgument(args[3]);
+        if (position > actions.size()) {
+            err << "tilewisectl: there is no position " << position << " among " << actions.size()
+                << " quick actions\n";
+            return ctlUsage;
+        }
+        saved = editor.moveAction(ids[0], position - 1);
+    } else {
+        saved = editor.appendOperations(ids[0], operations);
+    }
+    return saved ? ctlOk : ctlNoDisplay;
 }
 
 bool isBindableName(const std::string& name)
@@ -171,17 +264,39 @@ int runActionsCommand(const std::vector<std::string>& args, DefaultsStore& store
                       const CtlPlatformOpener& open, std::ostream& out, std::ostream& err,
                       const CtlStoreReadable& storeReadable, CtlRemote* remote)
 {
+    // Each verb with its count of arguments (0 for one or more) and what it takes.
+    static const std::map<std::string, std::pair<std::size_t, const char*>> verbs = {
+        {"list", {2, "actions list takes no argument"}},
+        {"run", {3, "actions run takes one action, by id or name"}},
+        {"shortcut", {4, "actions shortcut takes an action and on or off"}},
+        {"add", {3, "actions add takes the new action's name"}},
+        {"rename", {4, "actions rename takes an action and its new name"}},
+        {"delete", {0, "actions delete takes one or more actions, by id or name"}},
+        {"move", {4, "actions move takes an action and its new position, 1 the top"}},
+        {"append", {4, "actions append takes an action and a JSON operation or an array of them"}},
+    };
     const std::string verb = args.size() > 1 ? args[1] : "";
-    const std::size_t wanted = verb == "list" ? 2 : verb == "run" ? 3 : verb == "shortcut" ? 4 : 0;
-    if (!wanted)
-        return usage(err, verb.empty() ? "actions needs list, run or shortcut"
+    const auto known = verbs.find(verb);
+    if (known == verbs.end())
+        return usage(err, verb.empty() ? "actions needs list, run, shortcut, add, rename, delete, move or append"
                                        : "unknown actions command " + quotedForMessage(verb));
-    if (args.size() != wanted)
-        return usage(err, verb == "list"  ? "actions list takes no argument"
-                          : verb == "run" ? "actions run takes one action, by id or name"
-                                          : "actions shortcut takes an action and on or off");
+    const std::size_t wanted = known->second.first;
+    if (wanted ? args.size() != wanted : args.size() < 3)
+        return usage(err, known->second.second);
     if (verb == "shortcut" && args[3] != "on" && args[3] != "off")
         return usage(err, "actions shortcut takes on or off, not " + quotedForMessage(args[3]));
+    if (verb == "move" && !positionArgument(args[3]))
+        return usage(err, "actions move takes a position from 1, not " + quotedForMessage(args[3]));
+    std::vector<QuickAction::Operation> operations;
+    if (verb == "append") {
+        std::string error;
+        std::optional<std::vector<QuickAction::Operation>> read = operationsFromJson(args[3], error);
+        if (!read) {
+            err << "tilewisectl: " << error << "\n";
+            return ctlUsage;
+        }
+        operations = std::move(*read);
+    }
 
     if (verb == "list") {
         CtlPlatform platform;
@@ -193,11 +308,15 @@ int runActionsCommand(const std::vector<std::string>& args, DefaultsStore& store
         }
         return listActions(store, platform, out);
     }
+    if (verb != "run" && verb != "shortcut")
+        return editActions(args, store, operations, out, err, storeReadable);
 
     const std::vector<Action> actions = quickActions(store);
     // An unreadable file lists the built-in actions; nothing may be written
     // over it on their account.
     if (storeReadable && !storeReadable())
+        return ctlNoDisplay;
+    if (verb == "shortcut" && keptUnread(store, err))
         return ctlNoDisplay;
     const Action* action = findAction(actions, args[2], err);
     if (!action)

@@ -25,7 +25,8 @@ struct ListingShortcuts {
     KeyboardShortcuts shortcuts;
 };
 
-// actions list|run|shortcut ...; args[0] is "actions".
+// actions list|run|shortcut|add|rename|delete|move|append ...; args[0] is
+// "actions".
 int runActionsCommand(const std::vector<std::string>& args, DefaultsStore& store,
                       const CtlPlatformOpener& open, std::ostream& out, std::ostream& err,
                       const CtlStoreReadable& storeReadable, CtlRemote* remote);

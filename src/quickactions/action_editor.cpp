@@ -3,7 +3,11 @@
 #include "platform/alerts.hpp"
 #include "platform/run_loop.hpp"
 #include "quickactions/shortcuts_slot_manager.hpp"
+#include "settings/defaults_store.hpp"
 #include "settings/notification_center.hpp"
+#include "settings/stored_value_check.hpp"
+
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -63,6 +67,18 @@ std::vector<ActionEditor::Action> ActionEditor::actions() const
     return quickActions(store_);
 }
 
+bool ActionEditor::save(const std::vector<Action>& list)
+{
+    if (storeQuickActions(store_, list))
+        return true;
+    if (std::optional<std::string> fault = storedActionsFault(store_))
+        alerts_.showNotice("The actions were not changed: the stored list does not read (" + *fault +
+                           "). Mend it, or remove it with 'tilewisectl defaults delete TilewiseQuickActions'.");
+    else
+        alerts_.showNotice("The actions were not changed: the settings could not be written.");
+    return false;
+}
+
 template <typename Edit> bool ActionEditor::editAction(const std::string& id, Edit edit)
 {
     std::vector<Action> list = actions();
@@ -70,7 +86,7 @@ template <typename Edit> bool ActionEditor::editAction(const std::string& id, Ed
     if (it == list.end())
         return false;
     edit(*it);
-    return storeQuickActions(store_, list);
+    return save(list);
 }
 
 std::string ActionEditor::addAction()
@@ -78,7 +94,7 @@ std::string ActionEditor::addAction()
     std::vector<Action> list = actions();
     list.push_back(QuickAction::newAction());
     std::string id = list.back().id;
-    if (!storeQuickActions(store_, list))
+    if (!save(list))
         return {};
     // By then the new row is shown and observes the notification.
     NotificationCenter* center = &notifications_;
@@ -114,7 +130,7 @@ bool ActionEditor::moveActions(const std::vector<std::size_t>& from, std::size_t
 {
     std::vector<Action> list = actions();
     moveElements(list, from, to);
-    return storeQuickActions(store_, list);
+    return save(list);
 }
 
 bool ActionEditor::rename(const std::string& id, const std::string& name)
@@ -169,6 +185,96 @@ bool ActionEditor::moveOperations(const std::string& actionId, const std::vector
                                   std::size_t to)
 {
     return editAction(actionId, [&](Action& a) { moveElements(a.operations, from, to); });
+}
+
+std::string ActionEditor::addNamedAction(const std::string& name)
+{
+    std::vector<Action> list = actions();
+    list.push_back(QuickAction::newAction());
+    list.back().name = name;
+    return save(list) ? list.back().id : std::string();
+}
+
+bool ActionEditor::moveAction(const std::string& id, std::size_t position)
+{
+    std::vector<Action> list = actions();
+    const auto it = std::find_if(list.begin(), list.end(), [&](const Action& a) { return a.id == id; });
+    if (it == list.end())
+        return false;
+    const auto from = std::size_t(it - list.begin());
+    // Before the row that was at `to`: further down, that row is one past.
+    moveElements(list, {from}, position > from ? position + 1 : position);
+    return save(list);
+}
+
+bool ActionEditor::appendOperations(const std::string& actionId, const std::vector<Operation>& operations)
+{
+    return editAction(actionId, [&](Action& a) {
+        a.operations.insert(a.operations.end(), operations.begin(), operations.end());
+    });
+}
+
+namespace {
+
+// The library's own prefix: "[json.exception.type_error.302] ".
+std::string withoutLibraryPrefix(std::string why)
+{
+    if (const std::size_t end = why.find("] "); why.starts_with("[json.") && end != std::string::npos)
+        why.erase(0, end + 2);
+    return why;
+}
+
+} // namespace
+
+std::optional<std::vector<QuickAction::Operation>> operationsFromJson(std::string_view text, std::string& error)
+{
+    nlohmann::json given;
+    try {
+        given = nlohmann::json::parse(text);
+    } catch (const nlohmann::json::exception& e) {
+        error = "not JSON: " + withoutLibraryPrefix(e.what());
+        return std::nullopt;
+    }
+    if (given.is_object())
+        given = nlohmann::json::array({std::move(given)});
+    if (!given.is_array()) {
+        error = "give one operation as a JSON object, or an array of them";
+        return std::nullopt;
+    }
+    std::vector<QuickAction::Operation> operations;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        const nlohmann::json& j = given[i];
+        const std::string where = "operation " + std::to_string(i + 1) + ": ";
+        if (!j.is_object()) {
+            error = where + "not a JSON object";
+            return std::nullopt;
+        }
+        try {
+            operations.push_back(j.get<QuickAction::Operation>());
+        } catch (const nlohmann::json::exception& e) {
+            error = where + withoutLibraryPrefix(e.what());
+            // A clip's reader names only its own member.
+            for (const char* clip : {"positionClipX", "positionClipY", "sizeClipX", "sizeClipY"}) {
+                try {
+                    if (j.contains(clip))
+                        (void)j[clip].get<Clip>();
+                } catch (const nlohmann::json::exception&) {
+                    error = where + clip + ": " + withoutLibraryPrefix(e.what());
+                    break;
+                }
+            }
+            return std::nullopt;
+        }
+    }
+    return operations;
+}
+
+std::optional<std::string> storedActionsFault(const DefaultsStore& store)
+{
+    const std::optional<DefaultsValue> stored = store.value(settings_keys::quickActions);
+    if (!stored)
+        return std::nullopt;
+    return storedValueFault(settings_keys::quickActions, *stored);
 }
 
 OperationEditorKind operationEditorKind(QuickAction::OperationType type)

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -69,10 +70,21 @@ public:
     bool removeOperationRows(const std::string& actionId, const std::vector<std::size_t>& positions);
     bool moveOperations(const std::string& actionId, const std::vector<std::size_t>& from, std::size_t to);
 
+    // The edits tilewisectl and the bus make, which open no editor.
+    // A new action with this name; the new id, empty when not saved.
+    std::string addNamedAction(const std::string& name);
+    // The action goes to `position` (0 is the top; past the end is the
+    // end), the others keeping their order. False for an unknown id too.
+    bool moveAction(const std::string& id, std::size_t position);
+    // Operations as read by operationsFromJson, after the action's own.
+    bool appendOperations(const std::string& actionId, const std::vector<Operation>& operations);
+
     // Row selection of the page, by action id.
     std::set<std::string> selected;
 
 private:
+    // Tells the user when the list could not be stored.
+    bool save(const std::vector<Action>& list);
     template <typename Edit> bool editAction(const std::string& id, Edit edit);
 
     DefaultsStore& store_;
@@ -107,6 +119,17 @@ const OperationMenu& pairLayoutMenu();
 // The type menus of the move and display editors, in menu order.
 const std::vector<QuickAction::OperationType>& moveTypeMenu();
 const std::vector<QuickAction::OperationType>& displayTypeMenu();
+
+// Operations in their stored form, as tilewisectl and the bus take them:
+// one JSON object or an array of them, each read by the reader of the
+// stored list, so that what is appended reads back. None, with `error` one
+// line naming the operation and its member, when one would not read.
+std::optional<std::vector<QuickAction::Operation>> operationsFromJson(std::string_view text, std::string& error);
+
+// Why the stored list does not read, when it is stored and does not. The
+// program then shows the built-in actions; an edit from tilewisectl or the
+// bus would write them over the user's text, so it is refused instead.
+std::optional<std::string> storedActionsFault(const DefaultsStore& store);
 
 std::string_view cornerLabel(QuickAction::CornerTypes corner);
 std::string_view edgeLabel(QuickAction::EdgeTypes edge);

@@ -2,6 +2,7 @@
 
 #include "settings/defaults_store.hpp"
 #include "settings/json_array.hpp"
+#include "settings/stored_value_check.hpp"
 
 #include <nlohmann/json.hpp>
 
@@ -510,6 +511,11 @@ std::string encodeQuickActions(const std::vector<QuickAction::Action>& actions)
 
 bool storeQuickActions(DefaultsStore& store, const std::vector<QuickAction::Action>& actions)
 {
+    // A list written by hand that does not read is the user's to mend: the
+    // built-in list shown meanwhile never goes over it.
+    if (const std::optional<DefaultsValue> stored = store.value(settings_keys::quickActions);
+        stored && storedValueFault(settings_keys::quickActions, *stored))
+        return false;
     return store.set(settings_keys::quickActions, encodeQuickActions(actions));
 }
 

@@ -4,11 +4,19 @@
 #include "bus/bus_names.hpp"
 #include "bus/tilewise_bus.hpp"
 #include "bus/tilewise_bus_client.hpp"
+#include "platform/memory/memory_alerts.hpp"
+#include "platform/memory/memory_hot_key_registrar.hpp"
+#include "platform/memory/memory_keyboard_layout.hpp"
 #include "platform/poll_run_loop.hpp"
+#include "quickactions/action_editor.hpp"
+#include "quickactions/shortcuts_slot_manager.hpp"
+#include "settings/memory_defaults_store.hpp"
+#include "settings/notification_center.hpp"
 
 #include <systemd/sd-bus.h>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <signal.h>
 
@@ -92,7 +100,8 @@ protected:
                                  return BusRunResult::Started;
                              },
                              [] { return std::string(R"([{"id":"A1"}])"); },
-                             [](const std::string& page) { return page == "about"; }};
+                             [](const std::string& page) { return page == "about"; },
+                             {}, {}, {}, {}, {}};
         return TilewiseBusService::open(display, std::move(handlers), loop, error);
     }
 
@@ -171,6 +180,59 @@ TEST_F(BusTest, CallsReachTheHandlersAndRefusedOnesLeaveTheServiceAnswering)
         EXPECT_EQ(error.rfind("no session bus", 0), 0u) << error;
         EXPECT_EQ(TilewiseBusClient(":7").perform("LeftHalf").status, Status::NotRunning);
     }
+}
+
+// The edits reach the editor of the actions page; what the checks refuse is
+// answered with a named error and changes nothing.
+TEST_F(BusTest, ActionEditsAreMadeByTheEditorOrRefusedByName)
+{
+    MemoryDefaultsStore store;
+    MemoryKeyboardLayout layout;
+    MemoryHotKeyRegistrar registrar;
+    KeyboardShortcuts shortcuts{store, registrar, layout};
+    ShortcutsSlotManager slots{shortcuts, store, {}};
+    MemoryAlerts alerts;
+    NotificationCenter center;
+    ActionEditor editor{store, slots, alerts, loop, center};
+    BusHandlers handlers;
+    bindActionEditing(handlers, editor, store);
+    std::string error;
+    std::unique_ptr<TilewiseBusService> service = TilewiseBusService::open(":9", std::move(handlers), loop, error);
+    ASSERT_TRUE(service) << error;
+    TilewiseBusClient client(":9");
+    using Status = TilewiseBusClient::Status;
+    const std::string first = QuickAction::defaultActions()[0].id, second = QuickAction::defaultActions()[1].id;
+    const QuickAction::Operation centered = QuickAction::newOperation(QuickAction::OperationType::moveToCenter);
+    const std::string operation = nlohmann::ordered_json(centered).dump();
+
+    const TilewiseBusClient::Reply added = whileLooping([&] { return client.addAction("Mine"); });
+    ASSERT_EQ(added.status, Status::Done) << added.message;
+    for (const TilewiseBusClient::Reply& r :
+         {whileLooping([&] { return client.renameAction(added.value, "Yours"); }),
+          whileLooping([&] { return client.moveAction(added.value, 1); }),
+          whileLooping([&] { return client.appendOperations(added.value, operation); })})
+        EXPECT_EQ(r.status, Status::Done) << r.message;
+    const QuickAction::Action expected{added.value, "Yours", false, std::nullopt, -1, {centered}};
+    EXPECT_EQ(quickActions(store).front(), expected);
+    EXPECT_EQ(whileLooping([&] { return client.deleteActions({added.value, first}); }).status, Status::Done);
+    EXPECT_EQ(quickActions(store).size(), 22u);
+
+    const std::string stored = *store.stringValue("TilewiseQuickActions");
+    const std::pair<TilewiseBusClient::Reply, const char*> refusals[] = {
+        {whileLooping([&] { return client.deleteActions({second, "B2"}); }), bus::unknownActionError},
+        {whileLooping([&] { return client.moveAction(second, 0); }), bus::invalidPositionError},
+        {whileLooping([&] { return client.moveAction(second, 23); }), bus::invalidPositionError},
+        {whileLooping([&] { return client.appendOperations(second, "{}"); }), bus::invalidOperationsError},
+    };
+    for (const auto& [reply, name] : refusals)
+        EXPECT_EQ(reply.errorName, name) << reply.message;
+    EXPECT_EQ(refusals[3].first.message, "operation 1: key 'id' not found");
+    EXPECT_EQ(*store.stringValue("TilewiseQuickActions"), stored);
+
+    // A stored list that does not read is not replaced by the built-in one.
+    store.set("TilewiseQuickActions", "[1]");
+    EXPECT_EQ(whileLooping([&] { return client.addAction("Mine"); }).errorName, SD_BUS_ERROR_FAILED);
+    EXPECT_EQ(store.stringValue("TilewiseQuickActions"), "[1]");
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "settings/memory_defaults_store.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <sstream>
@@ -244,7 +245,9 @@ TEST_F(CtlTest, AStoreThatCannotReadOrWriteFailsWithExitOne)
              {"defaults", "read", "TilewiseClipHorizontal"},
              {"defaults", "delete", "Nope"},
              {"defaults", "delete", "TilewiseSmartPairMode"},
-             {"defaults", "write", "TilewiseSmartPairMode", "-bool", "true"}}) {
+             {"defaults", "write", "TilewiseSmartPairMode", "-bool", "true"},
+             {"actions", "add", "Mine"},
+             {"actions", "delete", "Top Half"}}) {
         EXPECT_EQ(run(args), ctlNoDisplay) << testing::PrintToString(args);
         EXPECT_EQ(out.str() + err.str(), "") << testing::PrintToString(args);
     }
@@ -436,7 +439,7 @@ TEST_F(CtlTest, ActionsAreListedSwitchedRunAndTheirSlotsBound)
 }
 
 // A list the program cannot read shows the built-in actions and is kept
-// as the user wrote it.
+// as the user wrote it: edits are refused rather than written over it.
 TEST_F(CtlTest, AnUnreadableActionListShowsTheBuiltInOnesAndStays)
 {
     const std::string corrupt = R"([{"id":"X","name":"Mine","shortcutEnabled":false,"key":-1,"operations":[{}]}])";
@@ -444,8 +447,94 @@ TEST_F(CtlTest, AnUnreadableActionListShowsTheBuiltInOnesAndStays)
     EXPECT_EQ(run({"actions", "list"}), ctlOk);
     EXPECT_EQ(lines(out.str()), 23);
     EXPECT_EQ(out.str().find("Mine"), std::string::npos);
+    for (auto args : std::vector<std::vector<std::string>>{{"actions", "add", "Mine"},
+                                                           {"actions", "move", "Top Half", "2"},
+                                                           {"actions", "shortcut", "Top Half", "on"}}) {
+        EXPECT_EQ(run(args), ctlNoDisplay) << testing::PrintToString(args);
+        EXPECT_EQ(err.str(), "tilewisectl: the stored quick actions do not read, so they are left as they are: "
+                             "TilewiseQuickActions: action 1: key 'id' not found\n");
+    }
     EXPECT_EQ(run({"defaults", "read", "TilewiseQuickActions"}), ctlOk);
     EXPECT_EQ(out.str(), corrupt + "\n");
+}
+
+// The list rules of the action editor, on the stored list; operations are
+// taken only as the stored list would read them.
+TEST_F(CtlTest, ActionsAreAddedRenamedMovedExtendedAndDeleted)
+{
+    std::vector<QuickAction::Action> list(3, QuickAction::newAction());
+    for (std::size_t i = 0; i < list.size(); ++i)
+        list[i].id = "A" + std::to_string(i);
+    list[1].shortcutEnabled = true;
+    list[1].shortcutSlot = 0;
+    ASSERT_TRUE(storeQuickActions(store, list));
+    store.set("KeyboardShortcuts_Slot0", R"({"carbonKeyCode":18,"carbonModifiers":6144})");
+    auto ids = [this] {
+        std::vector<std::string> out;
+        for (const QuickAction::Action& a : quickActions(store))
+            out.push_back(a.id);
+        return out;
+    };
+
+    ASSERT_EQ(run({"actions", "add", "Mine"}), ctlOk) << err.str();
+    const std::string mine = out.str().substr(0, out.str().size() - 1);
+    QuickAction::Action added = QuickAction::newAction();
+    added.id = mine;
+    added.name = "Mine";
+    EXPECT_EQ(quickActions(store).back(), added);
+    EXPECT_EQ(run({"actions", "rename", "mine", "Yours"}), ctlOk) << err.str();
+    EXPECT_EQ(run({"actions", "move", "Yours", "1"}), ctlOk) << err.str();
+    EXPECT_EQ(run({"actions", "move", "A0", "4"}), ctlOk) << err.str();
+    EXPECT_EQ(ids(), (std::vector<std::string>{mine, "A1", "A2", "A0"}));
+    EXPECT_EQ(quickActions(store)[0].name, "Yours");
+
+    using T = QuickAction::OperationType;
+    const auto center = QuickAction::newOperation(T::moveToCenter), pair = QuickAction::newOperation(T::pair);
+    const nlohmann::ordered_json one = center, two = nlohmann::ordered_json::array({pair, center});
+    EXPECT_EQ(run({"actions", "append", "A0", one.dump()}), ctlOk) << err.str();
+    EXPECT_EQ(run({"actions", "append", "A0", two.dump()}), ctlOk) << err.str();
+    EXPECT_EQ(quickActions(store)[3].operations, (std::vector<QuickAction::Operation>{center, pair, center}));
+
+    auto without = [&](const char* member) {
+        nlohmann::ordered_json op = center;
+        op.erase(member);
+        return op.dump();
+    };
+    auto with = [&](const char* member, nlohmann::ordered_json value) {
+        nlohmann::ordered_json op = center;
+        op[member] = std::move(value);
+        return op.dump();
+    };
+    const std::string before = *store.stringValue("TilewiseQuickActions");
+    const std::pair<std::vector<std::string>, std::string> refusals[] = {
+        {{"actions", "add"}, "actions add takes the new action's name (see 'tilewisectl --help')"},
+        {{"actions", "move", "A0", "0"}, "actions move takes a position from 1, not \"0\" (see 'tilewisectl --help')"},
+        {{"actions", "move", "A0", "5"}, "there is no position 5 among 4 quick actions"},
+        {{"actions", "delete", "A0", "Nothing"},
+         "no quick action has the id or name \"Nothing\" (see 'tilewisectl actions list')"},
+        {{"actions", "append", "Nothing", one.dump()},
+         "no quick action has the id or name \"Nothing\" (see 'tilewisectl actions list')"},
+        {{"actions", "append", "A0", "{"}, "not JSON: parse error at line 1, column 2: syntax error while parsing "
+                                           "object key - unexpected end of input; expected string literal"},
+        {{"actions", "append", "A0", "\"moveToCenter\""},
+         "give one operation as a JSON object, or an array of them"},
+        {{"actions", "append", "A0", "[" + one.dump() + ",1]"}, "operation 2: not a JSON object"},
+        {{"actions", "append", "A0", without("id")}, "operation 1: key 'id' not found"},
+        {{"actions", "append", "A0", with("type", "center")}, "operation 1: type must be one of its raw values"},
+        {{"actions", "append", "A0", with("size", {1})}, "operation 1: size must be an array of two numbers"},
+        {{"actions", "append", "A0", with("sizeClipX", {{"numerator", 1.5}, {"denominator", 2}})},
+         "operation 1: sizeClipX: numerator must be an integer"},
+    };
+    for (const auto& [args, why] : refusals) {
+        EXPECT_EQ(run(args), ctlUsage) << testing::PrintToString(args);
+        EXPECT_EQ(err.str(), "tilewisectl: " + why + "\n");
+    }
+    EXPECT_EQ(*store.stringValue("TilewiseQuickActions"), before);
+
+    // Deleting gives the slot back without its keys.
+    EXPECT_EQ(run({"actions", "delete", "A1", "yours"}), ctlOk) << err.str();
+    EXPECT_EQ(ids(), (std::vector<std::string>{"A2", "A0"}));
+    EXPECT_FALSE(store.contains("KeyboardShortcuts_Slot0"));
 }
 
 } // namespace

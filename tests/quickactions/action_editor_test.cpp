@@ -108,6 +108,18 @@ TEST_F(ActionEditorTest, MovingKeepsIdsAndStoresTheNewOrder)
     EXPECT_EQ(after, (std::vector<QuickAction::Operation>{before[2], before[0], before[1]}));
 }
 
+TEST_F(ActionEditorTest, AListThatDoesNotReadIsNeverWrittenOver)
+{
+    const std::string text = R"([{"id": "mine", "name": "half-written")";
+    store.set("TilewiseQuickActions", text);
+    const std::string builtIn = editor.actions().front().id;
+    EXPECT_FALSE(editor.rename(builtIn, "x"));
+    EXPECT_TRUE(editor.addAction().empty());
+    EXPECT_FALSE(editor.setShortcutEnabled(builtIn, true));
+    EXPECT_EQ(store.stringValue("TilewiseQuickActions"), std::optional(text));
+    EXPECT_EQ(alerts.messages().size(), 3u);
+}
+
 TEST_F(ActionEditorTest, DirectionMaximaAreOfferedOnlyInTheResizeEditor)
 {
     auto offers = [](const OperationMenu& menu, T type) {
