@@ -231,8 +231,21 @@ int main(int argc, char** argv)
         return BusRunResult::UnknownAction;
     };
     bus.listActions = [&app] { return app.quickActionsJson(); };
-    if (shell)
+    if (shell) {
         bus.showSettings = [&shell](const std::string& page) { return shell->showSettings(page); };
+        bus.editAction = [&shell, &app, &store, &loop](const std::string& id) {
+            const std::vector<QuickAction::Action> actions = quickActions(*store);
+            if (std::none_of(actions.begin(), actions.end(), [&](const auto& a) { return a.id == id; }))
+                return false;
+            shell->showSettings("actions");
+            // After the page has been shown, so that the action's row is
+            // there to open its editor.
+            loop.post([&app, id] {
+                app.notifications().post(notification_names::editAction, {{notification_keys::actionId, id}});
+            });
+            return true;
+        };
+    }
     // Scripts edit the quick actions as the actions page does.
     ActionEditor busActionEditor(*store, app.slotManager(), alerts, loop, app.notifications());
     bindActionEditing(bus, busActionEditor, *store);

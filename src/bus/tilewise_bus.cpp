@@ -284,6 +284,28 @@ int onShowSettings(sd_bus_message* m, void* userdata, sd_bus_error* error)
     return sd_bus_reply_method_return(m, "");
 }
 
+int onEditAction(sd_bus_message* m, void* userdata, sd_bus_error* error)
+{
+    State& s = *static_cast<State*>(userdata);
+    const char* id = nullptr;
+    if (int r = sd_bus_message_read(m, "s", &id); r < 0)
+        return r;
+    if (!s.handlers.editAction)
+        return failed(error, "this Tilewise runs without windows (--headless)");
+    bool shown = false;
+    try {
+        shown = s.handlers.editAction(id);
+    } catch (const std::exception& e) {
+        return failed(error, e.what());
+    } catch (...) {
+        return failed(error, "the action editor cannot be opened");
+    }
+    if (!shown)
+        return sd_bus_error_setf(error, bus::unknownActionError, "no quick action has the id %s",
+                                 quotedForMessage(id).c_str());
+    return sd_bus_reply_method_return(m, "");
+}
+
 // The edits: the handler's result as the reply, or as a named error.
 template <typename Call> int answerEdit(sd_bus_message* m, sd_bus_error* error, bool bound, bool withId, Call call)
 {
@@ -387,6 +409,8 @@ const sd_bus_vtable tilewiseVtable[] = {
     SD_BUS_METHOD_WITH_ARGS("ListActions", SD_BUS_NO_ARGS, SD_BUS_RESULT("s", json), onListActions,
                             SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD_WITH_ARGS("ShowSettings", SD_BUS_ARGS("s", page), SD_BUS_NO_RESULT, onShowSettings,
+                            SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD_WITH_ARGS("EditAction", SD_BUS_ARGS("s", id), SD_BUS_NO_RESULT, onEditAction,
                             SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD_WITH_ARGS("AddAction", SD_BUS_ARGS("s", name), SD_BUS_RESULT("s", id), onAddAction,
                             SD_BUS_VTABLE_UNPRIVILEGED),

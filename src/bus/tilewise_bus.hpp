@@ -14,6 +14,8 @@
 //                                  (general, clip, shortcuts, actions,
 //                                  exclude, experimental, about; "" keeps
 //                                  the page it shows)
+//     EditAction(s id) -> ()       opens the actions page and the editor
+//                                  of that action
 //   The quick actions, edited as the actions page edits them, by id:
 //     AddAction(s name) -> (s id)  appends an action of that name
 //     RenameAction(s id, s name) -> ()
@@ -85,6 +87,9 @@ struct BusHandlers {
     // False for a page there is none of. Left empty by a program without
     // windows.
     std::function<bool(const std::string& page)> showSettings;
+    // Opens the editor of an action; false for an unknown id. Left empty
+    // by a program without windows.
+    std::function<bool(const std::string& id)> editAction;
     // The edits of the quick actions (bindActionEditing); `json` as given.
     std::function<BusEditResult(const std::string& name)> addAction;
     std::function<BusEditResult(const std::string& id, const std::string& name)> renameAction;

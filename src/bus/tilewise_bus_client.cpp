@@ -54,6 +54,12 @@ TilewiseBusClient::Reply TilewiseBusClient::showSettings(std::string_view page)
     return call("ShowSettings", &argument);
 }
 
+TilewiseBusClient::Reply TilewiseBusClient::editAction(std::string_view id)
+{
+    const std::string argument(id);
+    return call("EditAction", &argument);
+}
+
 TilewiseBusClient::Reply TilewiseBusClient::addAction(std::string_view name)
 {
     const std::string n(name);

@@ -44,6 +44,7 @@ public:
     Reply listActions();
     // Opens the running program's settings window at `page` ("" for any).
     Reply showSettings(std::string_view page);
+    Reply editAction(std::string_view id);
     // The edits of the quick actions, by id; the new id in `value`.
     Reply addAction(std::string_view name);
     Reply renameAction(std::string_view id, std::string_view name);

@@ -59,6 +59,8 @@ Commands:
                       slot (on or off) with its keys, number of operations
   actions run ACTION  run a quick action, by id or name, on the focused
                       window, in the running Tilewise
+  actions edit ACTION open the settings at the actions page and the editor
+                      of that action, in the running Tilewise
   actions shortcut ACTION on|off
                       lend the action the lowest free slot, or give its slot
                       back; 'shortcuts set SlotN ...' gives the slot its keys
@@ -115,7 +117,8 @@ Exit status:
      name or key, a combination without ctrl, alt or super, an operation
      that would not read, a position past the last action
   3  Tilewise is not running on this display, and the command needs it:
-     history, settings, actions run, and the operations that read its window history
+     history, settings, actions run, actions edit, and the operations that read
+     its window history
      (Pair, PairLast, PairFor3, Restore, NextSpace, PreviousSpace)
   4  nothing to act on: no focused window
 )usage";

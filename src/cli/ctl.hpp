@@ -64,6 +64,7 @@ public:
     virtual CtlRemoteReply runAction(const std::string& id) = 0;
     // Opens the settings window at a page ("" for any).
     virtual CtlRemoteReply showSettings(const std::string& page) = 0;
+    virtual CtlRemoteReply editAction(const std::string& id) = 0;
 };
 
 // Opens the platform, or returns an error line (and ctlNoDisplay) instead.

@@ -134,6 +134,21 @@ int runAction(const Action& action, CtlRemote* remote, std::ostream& err)
     return ctlUnavailable;
 }
 
+int openEditor(const Action& action, CtlRemote* remote, std::ostream& err)
+{
+    const CtlRemoteReply reply = remote ? remote->editAction(action.id) : CtlRemoteReply{};
+    switch (reply.status) {
+    case CtlRemoteReply::Status::Done:
+        return ctlOk;
+    case CtlRemoteReply::Status::NotRunning:
+        err << "tilewisectl: Tilewise is not running on this display: there is no action editor\n";
+        return ctlUnavailable;
+    default:
+        err << "tilewisectl: " << reply.message << "\n";
+        return ctlNoDisplay;
+    }
+}
+
 // The rules of the action editor, on the stored list: the running Tilewise
 // follows the store and binds the slots itself.
 struct UsLayout {
@@ -268,6 +283,7 @@ int runActionsCommand(const std::vector<std::string>& args, DefaultsStore& store
     static const std::map<std::string, std::pair<std::size_t, const char*>> verbs = {
         {"list", {2, "actions list takes no argument"}},
         {"run", {3, "actions run takes one action, by id or name"}},
+        {"edit", {3, "actions edit takes one action, by id or name"}},
         {"shortcut", {4, "actions shortcut takes an action and on or off"}},
         {"add", {3, "actions add takes the new action's name"}},
         {"rename", {4, "actions rename takes an action and its new name"}},
@@ -278,7 +294,7 @@ int runActionsCommand(const std::vector<std::string>& args, DefaultsStore& store
     const std::string verb = args.size() > 1 ? args[1] : "";
     const auto known = verbs.find(verb);
     if (known == verbs.end())
-        return usage(err, verb.empty() ? "actions needs list, run, shortcut, add, rename, delete, move or append"
+        return usage(err, verb.empty() ? "actions needs list, run, edit, shortcut, add, rename, delete, move or append"
                                        : "unknown actions command " + quotedForMessage(verb));
     const std::size_t wanted = known->second.first;
     if (wanted ? args.size() != wanted : args.size() < 3)
@@ -308,7 +324,7 @@ int runActionsCommand(const std::vector<std::string>& args, DefaultsStore& store
         }
         return listActions(store, platform, out);
     }
-    if (verb != "run" && verb != "shortcut")
+    if (verb != "run" && verb != "shortcut" && verb != "edit")
         return editActions(args, store, operations, out, err, storeReadable);
 
     const std::vector<Action> actions = quickActions(store);
@@ -323,6 +339,8 @@ int runActionsCommand(const std::vector<std::string>& args, DefaultsStore& store
         return ctlUsage;
     if (verb == "run")
         return runAction(*action, remote, err);
+    if (verb == "edit")
+        return openEditor(*action, remote, err);
     return switchShortcut(store, *action, args[3] == "on", out, err);
 }
 

@@ -32,6 +32,7 @@ public:
     {
         return convert(client_.showSettings(page));
     }
+    CtlRemoteReply editAction(const std::string& id) override { return convert(client_.editAction(id)); }
 
 private:
     static CtlRemoteReply convert(TilewiseBusClient::Reply r)

@@ -101,6 +101,7 @@ protected:
                              },
                              [] { return std::string(R"([{"id":"A1"}])"); },
                              [](const std::string& page) { return page == "about"; },
+                             [](const std::string& id) { return id == "A1"; },
                              {}, {}, {}, {}, {}};
         return TilewiseBusService::open(display, std::move(handlers), loop, error);
     }
@@ -165,6 +166,8 @@ TEST_F(BusTest, CallsReachTheHandlersAndRefusedOnesLeaveTheServiceAnswering)
     EXPECT_EQ(reply.value, R"([{"id":"A1"}])");
     EXPECT_EQ(whileLooping([&] { return client.showSettings("about"); }).status, Status::Done);
     EXPECT_EQ(whileLooping([&] { return client.showSettings("elsewhere"); }).errorName, bus::unknownPageError);
+    EXPECT_EQ(whileLooping([&] { return client.editAction("A1"); }).status, Status::Done);
+    EXPECT_EQ(whileLooping([&] { return client.editAction("B2"); }).errorName, bus::unknownActionError);
 
     // One Tilewise per display holds the name.
     EXPECT_FALSE(open(":7", error));

@@ -49,6 +49,11 @@ struct FakeRemote : CtlRemote {
         ran.push_back("settings " + page);
         return reply;
     }
+    CtlRemoteReply editAction(const std::string& id) override
+    {
+        ran.push_back("edit " + id);
+        return reply;
+    }
 
     CtlRemoteReply reply;
     std::vector<OperationType> performed;
