@@ -52,6 +52,67 @@ Storage::Storage(DefaultsStore& store, Alerts& alerts, StorageHooks hooks)
     trackFrontmostApplication();
     if (hooks_.watchFrontmostApplication)
         hooks_.watchFrontmostApplication([this] { trackFrontmostApplication(); });
+    storeObserver_ =
+        store_.addChangeObserver([this](const std::vector<std::string>& changed) { followStore(changed); });
+}
+
+Storage::~Storage()
+{
+    store_.removeChangeObserver(storeObserver_);
+}
+
+void Storage::followStore(const std::vector<std::string>& changedKeys)
+{
+    // tilewisectl or a hand edit changed the file: each setting follows with
+    // its effect (hot keys, login item), as if switched here. The one-time
+    // search notice belongs to the switch in the settings and is not shown.
+    auto changed = [&](const char* key) {
+        return std::find(changedKeys.begin(), changedKeys.end(), key) != changedKeys.end();
+    };
+    struct BoolSetting {
+        const char* key;
+        bool Storage::*field;
+        void (Storage::*set)(bool);
+        bool absent;
+    };
+    static const BoolSetting bools[] = {
+        {keys::launchAtLogin, &Storage::launchAtLogin_, &Storage::setLaunchAtLogin, false},
+        {keys::showMenubarIcon, &Storage::showMenubarIcon_, &Storage::setShowMenubarIcon, true},
+        {keys::showClipInMenubar, &Storage::showClipInMenubar_, &Storage::setShowClipInMenubar, false},
+        {keys::showActionsInMenubar, &Storage::showActionsInMenubar_, &Storage::setShowActionsInMenubar, false},
+        {keys::useExactCenter, &Storage::useExactCenter_, &Storage::setUseExactCenter, false},
+        {keys::quickFullscreen, &Storage::quickFullscreen_, &Storage::setQuickFullscreen, false},
+        {keys::quickActionEnabled, &Storage::quickActionEnabled_, &Storage::setQuickActionEnabled, false},
+        {keys::smartPairMode, &Storage::smartPairMode_, &Storage::setSmartPairMode, true},
+        {keys::pairWindowLock, &Storage::pairWindowLock_, &Storage::setPairWindowLock, false},
+        {keys::threeWayPair, &Storage::threeWayPair_, &Storage::setThreeWayPair, false},
+        {keys::quickActionSearchEnabled, &Storage::quickActionSearchEnabled_, nullptr, false},
+    };
+    for (const BoolSetting& s : bools) {
+        if (!changed(s.key))
+            continue;
+        const bool v = store_.contains(s.key) ? store_.boolValue(s.key) : s.absent;
+        if (v == this->*s.field)
+            continue;
+        if (s.set)
+            (this->*s.set)(v);
+        else
+            assignBool(this->*s.field, "quickActionSearchEnabled", s.key, v);
+    }
+    if (changed(keys::smartPairModeSizing)) {
+        const std::optional<std::string> raw = store_.stringValue(keys::smartPairModeSizing);
+        const SmartPairModeSizing v =
+            raw ? smartPairModeSizingFromRaw(*raw).value_or(SmartPairModeSizing::maximize) : SmartPairModeSizing::maximize;
+        if (v != smartPairModeSizing_)
+            setSmartPairModeSizing(v);
+    }
+    if (changed(keys::quickActionShowScreen)) {
+        const std::optional<std::string> raw = store_.stringValue(keys::quickActionShowScreen);
+        const ScreenOption v = raw ? screenOptionFromRaw(*raw).value_or(ScreenOption::activeScreen)
+                                   : ScreenOption::activeScreen;
+        if (v != quickActionShowScreenOn_)
+            setQuickActionShowScreenOn(v);
+    }
 }
 
 Storage::ObserverId Storage::addObserver(Observer observer)

@@ -71,6 +71,7 @@ public:
     // nothing changes), applies the login item and the two hot key
     // settings, and starts the frontmost-application tracker.
     Storage(DefaultsStore& store, Alerts& alerts, StorageHooks hooks);
+    ~Storage();
     Storage(const Storage&) = delete;
     Storage& operator=(const Storage&) = delete;
 
@@ -124,12 +125,14 @@ private:
     void notify(std::string_view field);
     void applyHotKey(const char* shortcutName, bool enabled);
     void showSearchNoticeOnce();
+    void followStore(const std::vector<std::string>& changedKeys);
 
     DefaultsStore& store_;
     Alerts& alerts_;
     StorageHooks hooks_;
     std::vector<std::pair<ObserverId, Observer>> observers_;
     ObserverId nextObserverId_ = 1;
+    std::uint64_t storeObserver_ = 0;
 
     bool launchAtLogin_ = false;
     bool showMenubarIcon_ = true;

@@ -160,6 +160,28 @@ TEST_F(StorageTest, AssignmentWritesNotifiesAndThenRunsTheEffect)
     EXPECT_EQ(hotKeyCalls, (std::vector<std::string>{"disable pair43", "enable launchQuickAction"}));
 }
 
+TEST_F(StorageTest, ChangesMadeByAnotherProcessAreFollowedWithTheirEffect)
+{
+    auto storage = start();
+    std::vector<std::string> changes;
+    storage->addObserver([&](std::string_view field) { changes.emplace_back(field); });
+    hotKeyCalls.clear();
+    store.set(keys::quickActionEnabled, true);
+    store.set(keys::quickActionSearchEnabled, true);
+    store.set(keys::quickActionShowScreen, std::string("primaryScreen"));
+    store.remove(keys::showMenubarIcon);
+    store.set(keys::showMenubarIcon, false);
+    EXPECT_TRUE(storage->quickActionEnabled());
+    EXPECT_TRUE(storage->quickActionSearchEnabled());
+    EXPECT_EQ(storage->quickActionShowScreenOn(), ScreenOption::primaryScreen);
+    EXPECT_FALSE(storage->showMenubarIcon());
+    EXPECT_EQ(hotKeyCalls, std::vector<std::string>{"enable launchQuickAction"});
+    EXPECT_EQ(changes, (std::vector<std::string>{"quickActionEnabled", "quickActionSearchEnabled",
+                                                 "quickActionShowScreenOn", "showMenubarIcon"}));
+    // The notice belongs to the switch in the settings window.
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
 TEST_F(StorageTest, SearchNoticeShowsOnceEvenAcrossStarts)
 {
     // Off at a fresh start shows nothing (FreshStoreGetsEveryKeyWithItsDefault).
