@@ -213,6 +213,8 @@ private:
         }
         if (title_->text().toStdString() != action->name)
             title_->setText(QString::fromStdString(action->name));
+        // The window manager's title names the action edited.
+        setWindowTitle(QString::fromStdString(action->name.empty() ? std::string("Action") : action->name));
         {
             const QSignalBlocker block(shortcutSwitch_);
             shortcutSwitch_->setChecked(action->shortcutEnabled);

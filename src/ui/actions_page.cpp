@@ -62,6 +62,7 @@ public:
         setSelectionMode(QAbstractItemView::ExtendedSelection);
         setDragDropMode(QAbstractItemView::InternalMove);
         setDefaultDropAction(Qt::MoveAction);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     }
 
     std::function<void()> deleteSelection;
@@ -163,20 +164,29 @@ ActionRow::ActionRow(ActionsPage& page, const QuickAction::Action& action, bool 
     : page_(page), notifications_(page.app().notifications()), id_(action.id)
 {
     setObjectName(QStringLiteral("actionRow"));
-    line_ = new QHBoxLayout(this);
-    line_->setContentsMargins(6, 2, 6, 2);
+    // Two lines, so that the row fits the window's width: the name with its
+    // buttons, then the shortcut and the menu key.
+    auto* lines = new QVBoxLayout(this);
+    lines->setContentsMargins(6, 2, 6, 2);
+    lines->setSpacing(2);
+    auto* top = new QHBoxLayout;
+    lines->addLayout(top);
+    line_ = new QHBoxLayout;
+    lines->addLayout(line_);
     name_ = new QLabel(this);
-    line_->addWidget(name_, 1);
+    // A long name is cut rather than widening the list.
+    name_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    top->addWidget(name_, 1);
     auto* edit = new QPushButton(QStringLiteral("Edit"), this);
     connect(edit, &QPushButton::clicked, this, [this] { page_.openSheet(id_); });
-    line_->addWidget(edit);
+    top->addWidget(edit);
     auto* debug = new QPushButton(QStringLiteral("Debug"), this);
     connect(debug, &QPushButton::clicked, this, [this] {
         for (const QuickAction::Action& a : page_.editor().actions())
             if (a.id == id_)
                 page_.app().quickActionPerformer().runOnFocusedWindow(a);
     });
-    line_->addWidget(debug);
+    top->addWidget(debug);
     shortcut_ = new QCheckBox(QStringLiteral("Shortcut"), this);
     connect(shortcut_, &QCheckBox::toggled, this, [this](bool on) {
         const bool now = page_.editor().setShortcutEnabled(id_, on);
@@ -185,6 +195,7 @@ ActionRow::ActionRow(ActionsPage& page, const QuickAction::Action& action, bool 
         shortcut_->setChecked(now);
     });
     line_->addWidget(shortcut_);
+    line_->addStretch(1);
     observer_ = notifications_.addObserver(
         notification_names::editAction, [this](const NotificationCenter::UserInfo& info) {
             if (auto it = info.find(notification_keys::actionId); it != info.end() && it->second == id_)
