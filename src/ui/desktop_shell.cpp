@@ -7,6 +7,8 @@
 #include "layout/action_context.hpp"
 #include "platform/diagnostics.hpp"
 #include "platform/window_access.hpp"
+#include "quickactions/quick_action_panel.hpp"
+#include "quickactions/quick_action_perform.hpp"
 #include "settings/defaults_store.hpp"
 #include "settings/notification_center.hpp"
 #include "settings/setting_enums.hpp"
@@ -14,6 +16,7 @@
 #include "ui/icon.hpp"
 #include "ui/qt_alerts.hpp"
 #include "ui/qt_run_loop.hpp"
+#include "ui/quick_action_panel_window.hpp"
 #include "ui/settings_window.hpp"
 #include "ui/welcome_window.hpp"
 
@@ -100,6 +103,10 @@ public:
     void stop() override
     {
         // Windows and the menu go before the engine they refer to.
+        if (context_)
+            context_->app.setQuickActionPanel(nullptr, nullptr);
+        panelWindow_.reset();
+        panel_.reset();
         delete settings_.data();
         delete welcome_.data();
         tray_.reset();
@@ -172,6 +179,7 @@ public:
             diag::problem("no system tray on this display yet: the icon shows once one starts; meanwhile "
                           "'tilewise' started again opens the settings");
         followMenubarIconSetting();
+        startQuickActionPanel();
 
         AppShell::Hooks hooks;
         hooks.canLayOut = context_->canLayOut;
@@ -277,6 +285,42 @@ private:
         }
     }
 
+    // The panel is made once and kept; closing it only hides it.
+    void startQuickActionPanel()
+    {
+        QuickActionPanel::Hooks hooks;
+        hooks.run = [this](const QuickAction::Action& action, WindowElement element,
+                           std::optional<Screen> screen) {
+            context_->newOperation();
+            context_->app.quickActionPerformer().run(action, element, screen);
+        };
+        hooks.showSettings = [this](SettingTab tab) { showSettingsTab(tab); };
+        hooks.changed = [this] {
+            if (panelWindow_)
+                panelWindow_->sync();
+            // While it shows, the panel holds the keyboard: the hot keys
+            // reach the service through it, as through the menu.
+            if (panel_ && panel_->visible() != panelShown_) {
+                panelShown_ = panel_->visible();
+                context_->app.shortcuts().setMenuOpen(panelShown_);
+            }
+        };
+        panel_ =
+            std::make_unique<QuickActionPanel>(context_->windows, context_->store, context_->app.storage(),
+                                               context_->keyboardLayout, std::move(hooks));
+        panelWindow_ = std::make_unique<QuickActionPanelWindow>(
+            *panel_, QuickActionPanelWindow::Hooks{context_->keyCodeOf, [this](QKeyEvent* key) {
+                                                       return keyFilter_.eventFilter(nullptr, key);
+                                                   }});
+        context_->app.setQuickActionPanel(
+            [this] {
+                context_->newOperation();
+                panel_->open();
+                panelWindow_->present();
+            },
+            [this] { return panel_ && panel_->visible(); });
+    }
+
     void followMenubarIconSetting()
     {
         tray_->setVisible(context_->app.storage().showMenubarIcon());
@@ -337,6 +381,9 @@ private:
     std::unique_ptr<QMenu> menu_;
     KeyFilter keyFilter_;
     std::unique_ptr<QSystemTrayIcon> tray_;
+    std::unique_ptr<QuickActionPanel> panel_;
+    std::unique_ptr<QuickActionPanelWindow> panelWindow_;
+    bool panelShown_ = false;
     std::unique_ptr<AppShell> shell_;
     QPointer<SettingsWindow> settings_;
     QPointer<WelcomeWindow> welcome_;
