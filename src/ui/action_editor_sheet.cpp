@@ -5,6 +5,7 @@
 #include "quickactions/shortcuts_slot_manager.hpp"
 #include "ui/operation_editors.hpp"
 #include "ui/page_context.hpp"
+#include "ui/reorderable_list.hpp"
 #include "ui/shortcut_recorder_widget.hpp"
 #include "ui/store_binding.hpp"
 
@@ -36,61 +37,6 @@ QString qs(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
 }
-
-// The operations, one row each: dropping selected rows moves them and the
-// Delete key removes them, both through the model.
-class OperationList : public QListWidget {
-public:
-    std::function<void(const std::vector<std::size_t>& from, std::size_t to)> moved;
-    std::function<void()> deletePressed;
-
-    explicit OperationList(QWidget* parent) : QListWidget(parent)
-    {
-        setObjectName(QStringLiteral("operations"));
-        setSelectionMode(QAbstractItemView::ExtendedSelection);
-        setDragDropMode(QAbstractItemView::InternalMove);
-        setDefaultDropAction(Qt::MoveAction);
-        setAlternatingRowColors(true);
-    }
-
-    std::vector<std::size_t> selectedRows() const
-    {
-        std::vector<std::size_t> rows;
-        for (const QModelIndex& index : selectionModel()->selectedRows())
-            rows.push_back(static_cast<std::size_t>(index.row()));
-        std::sort(rows.begin(), rows.end());
-        return rows;
-    }
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) {
-            deletePressed();
-            return;
-        }
-        QListWidget::keyPressEvent(event);
-    }
-
-    void dropEvent(QDropEvent* event) override
-    {
-        if (event->source() != this) {
-            event->ignore();
-            return;
-        }
-        std::size_t to = static_cast<std::size_t>(count());
-        const QModelIndex target = indexAt(event->position().toPoint());
-        if (target.isValid())
-            to = static_cast<std::size_t>(target.row()) + (dropIndicatorPosition() == BelowItem ? 1 : 0);
-        const std::vector<std::size_t> from = selectedRows();
-        // The rows are built again from the store; the view itself moves
-        // nothing.
-        event->setDropAction(Qt::IgnoreAction);
-        event->accept();
-        if (!from.empty())
-            QTimer::singleShot(0, this, [this, from, to] { moved(from, to); });
-    }
-};
 
 class ActionEditorSheet : public QDialog {
 public:
@@ -127,7 +73,8 @@ public:
 
         auto* operations = new QGroupBox(QStringLiteral("Operations"), this);
         auto* column = new QVBoxLayout(operations);
-        list_ = new OperationList(operations);
+        list_ = new ReorderableList(operations);
+        list_->setObjectName(QStringLiteral("operations"));
         list_->moved = [this](const std::vector<std::size_t>& from, std::size_t to) {
             editor_.moveOperations(actionId_, from, to);
         };
@@ -282,7 +229,7 @@ private:
     QWidget* recorderHolder_ = nullptr;
     ShortcutRecorderWidget* recorder_ = nullptr;
     std::optional<std::int64_t> recorderSlot_;
-    OperationList* list_ = nullptr;
+    ReorderableList* list_ = nullptr;
     QLabel* empty_ = nullptr;
 };
 

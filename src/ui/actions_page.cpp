@@ -11,6 +11,7 @@
 #include "settings/storage.hpp"
 #include "ui/action_editor_sheet.hpp"
 #include "ui/menu_key_recorder_widget.hpp"
+#include "ui/reorderable_list.hpp"
 #include "ui/page_context.hpp"
 #include "ui/shortcut_recorder_widget.hpp"
 #include "ui/store_binding.hpp"
@@ -51,56 +52,6 @@ constexpr std::array<std::pair<std::string_view, ScreenOption>, 3> screenChoices
     {"Screen Containing Active Window", ScreenOption::activeScreen},
     {"Primary Screen", ScreenOption::primaryScreen},
 }};
-
-// The rows' list: Delete removes the selection, a drop moves the dragged rows.
-class ActionList : public QListWidget {
-public:
-    explicit ActionList(QWidget* parent) : QListWidget(parent)
-    {
-        setObjectName(QStringLiteral("actionList"));
-        setAlternatingRowColors(true);
-        setSelectionMode(QAbstractItemView::ExtendedSelection);
-        setDragDropMode(QAbstractItemView::InternalMove);
-        setDefaultDropAction(Qt::MoveAction);
-        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    }
-
-    std::function<void()> deleteSelection;
-    std::function<void(std::vector<std::size_t> from, std::size_t to)> moveRows;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (event->matches(QKeySequence::Delete) || event->key() == Qt::Key_Delete ||
-            event->key() == Qt::Key_Backspace) {
-            deleteSelection();
-            event->accept();
-            return;
-        }
-        QListWidget::keyPressEvent(event);
-    }
-
-    void dropEvent(QDropEvent* event) override
-    {
-        if (event->source() != this) {
-            event->ignore();
-            return;
-        }
-        const QPoint at = event->position().toPoint();
-        std::size_t to = static_cast<std::size_t>(count());
-        if (const QModelIndex index = indexAt(at); index.isValid())
-            to = static_cast<std::size_t>(index.row()) + (at.y() > visualRect(index).center().y() ? 1 : 0);
-        std::vector<std::size_t> from;
-        for (const QModelIndex& index : selectionModel()->selectedRows())
-            from.push_back(static_cast<std::size_t>(index.row()));
-        std::ranges::sort(from);
-        // Not a move for the view: the rows are laid out again from the store.
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-        // After the drag has finished with the rows it started from.
-        QTimer::singleShot(0, this, [this, from = std::move(from), to] { moveRows(from, to); });
-    }
-};
 
 class ActionsPage;
 
@@ -154,7 +105,7 @@ private:
     PageContext& context_;
     ActionEditor editor_;
     StoreBinding* binding_;
-    ActionList* list_ = nullptr;
+    ReorderableList* list_ = nullptr;
     QLabel* empty_ = nullptr;
     std::vector<std::string> ids_;
     std::map<std::string, QPointer<QDialog>> sheets_;
@@ -265,9 +216,11 @@ ActionsPage::ActionsPage(PageContext& context, QWidget* parent)
 
     auto* actions = new QGroupBox(QStringLiteral("Actions"), this);
     auto* column = new QVBoxLayout(actions);
-    list_ = new ActionList(actions);
-    list_->deleteSelection = [this] { editor_.deleteSelected(); };
-    list_->moveRows = [this](const std::vector<std::size_t>& from, std::size_t to) {
+    list_ = new ReorderableList(actions);
+    list_->setObjectName(QStringLiteral("actionList"));
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->deletePressed = [this] { editor_.deleteSelected(); };
+    list_->moved = [this](const std::vector<std::size_t>& from, std::size_t to) {
         editor_.moveActions(from, to);
     };
     connect(list_, &QListWidget::itemSelectionChanged, this, [this] {

@@ -1,5 +1,7 @@
 #include "ui/desktop_shell.hpp"
 
+#include "ui/qt_keys.hpp"
+
 #include "app/app_shell.hpp"
 #include "app/menu_model.hpp"
 #include "app/tilewise_app.hpp"
@@ -39,11 +41,6 @@ namespace {
 
 constexpr int carbonControl = 4096, carbonOption = 2048, carbonShift = 512, carbonCommand = 256;
 
-int carbonModifiers(Qt::KeyboardModifiers m)
-{
-    return (m & Qt::ControlModifier ? carbonControl : 0) | (m & Qt::AltModifier ? carbonOption : 0) |
-           (m & Qt::ShiftModifier ? carbonShift : 0) | (m & Qt::MetaModifier ? carbonCommand : 0);
-}
 
 // A stored combination as a key sequence the menu can show.
 QKeySequence keySequence(const KeyboardShortcuts::Shortcut& s, const KeyboardLayout& layout)

@@ -1,5 +1,7 @@
 #include "ui/menu_key_recorder_widget.hpp"
 
+#include "ui/qt_keys.hpp"
+
 #include "shortcuts/keyboard_shortcuts.hpp"
 
 #include <QAction>
@@ -13,26 +15,6 @@
 #include <utility>
 
 namespace tilewise {
-
-namespace {
-
-int carbonModifiers(Qt::KeyboardModifiers m)
-{
-    return (m & Qt::ControlModifier ? KeyboardShortcuts::control : 0) |
-           (m & Qt::AltModifier ? KeyboardShortcuts::option : 0) |
-           (m & Qt::ShiftModifier ? KeyboardShortcuts::shift : 0) |
-           (m & Qt::MetaModifier ? KeyboardShortcuts::command : 0);
-}
-
-// Held with the key that counts; their own codes may not be known.
-bool isModifierKey(int key)
-{
-    return key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Shift || key == Qt::Key_Meta ||
-           key == Qt::Key_Super_L || key == Qt::Key_Super_R || key == Qt::Key_AltGr ||
-           key == Qt::Key_CapsLock;
-}
-
-} // namespace
 
 MenuKeyRecorderWidget::MenuKeyRecorderWidget(MenuKeyRecorder::Services services, std::int64_t keyCode,
                                              MenuKeyRecorder::OnChange onChange, KeyCodeOf keyCodeOf,

@@ -1,5 +1,7 @@
 #include "ui/shortcut_recorder_widget.hpp"
 
+#include "ui/qt_keys.hpp"
+
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -8,22 +10,6 @@
 #include <QVBoxLayout>
 
 namespace tilewise {
-
-namespace {
-
-int carbonModifiers(Qt::KeyboardModifiers m)
-{
-    return (m & Qt::ControlModifier ? 4096 : 0) | (m & Qt::AltModifier ? 2048 : 0) |
-           (m & Qt::ShiftModifier ? 512 : 0) | (m & Qt::MetaModifier ? 256 : 0);
-}
-
-bool isModifierKey(int key)
-{
-    return key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Shift || key == Qt::Key_Meta ||
-           key == Qt::Key_Super_L || key == Qt::Key_Super_R || key == Qt::Key_AltGr;
-}
-
-} // namespace
 
 ShortcutRecorderWidget::ShortcutRecorderWidget(KeyboardShortcuts& shortcuts, KeyboardShortcuts::Name name,
                                                Alerts& alerts, KeyCodeOf keyCodeOf, QWidget* parent,
