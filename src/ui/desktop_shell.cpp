@@ -1,7 +1,5 @@
 #include "ui/desktop_shell.hpp"
 
-#include "ui/qt_keys.hpp"
-
 #include "app/app_shell.hpp"
 #include "app/menu_model.hpp"
 #include "app/tilewise_app.hpp"
@@ -17,6 +15,7 @@
 #include "shortcuts/key_text.hpp"
 #include "ui/icon.hpp"
 #include "ui/qt_alerts.hpp"
+#include "ui/qt_keys.hpp"
 #include "ui/qt_run_loop.hpp"
 #include "ui/quick_action_panel_window.hpp"
 #include "ui/settings_window.hpp"
@@ -40,7 +39,6 @@ namespace tilewise {
 namespace {
 
 constexpr int carbonControl = 4096, carbonOption = 2048, carbonShift = 512, carbonCommand = 256;
-
 
 // A stored combination as a key sequence the menu can show.
 QKeySequence keySequence(const KeyboardShortcuts::Shortcut& s, const KeyboardLayout& layout)

@@ -1,8 +1,7 @@
 #include "ui/menu_key_recorder_widget.hpp"
 
-#include "ui/qt_keys.hpp"
-
 #include "shortcuts/keyboard_shortcuts.hpp"
+#include "ui/qt_keys.hpp"
 
 #include <QAction>
 #include <QApplication>
