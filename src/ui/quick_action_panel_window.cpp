@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QTimer>
+#include <QVariantAnimation>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -41,6 +42,9 @@ public:
     {
         setFixedWidth(rowWidth);
         setFixedHeight(fontMetrics().height() + 2 * rowMargin);
+        hover_.setDuration(100);
+        hover_.setEasingCurve(QEasingCurve::OutCubic);
+        connect(&hover_, &QVariantAnimation::valueChanged, this, [this] { update(); });
     }
 
     const QuickActionPanel::Row& row() const { return row_; }
@@ -57,7 +61,7 @@ protected:
     {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        const double tint = row_.selected ? 0.1 : hovered_ ? 0.06 : 0;
+        const double tint = row_.selected ? 0.1 : hover_.currentValue().toDouble();
         if (tint > 0) {
             QColor c = palette().color(QPalette::Text);
             c.setAlphaF(float(tint));
@@ -86,13 +90,16 @@ protected:
 private:
     void setHovered(bool hovered)
     {
-        hovered_ = hovered;
-        update();
+        // Eases out from the tint shown now, so a quick pass does not flicker.
+        hover_.stop();
+        hover_.setStartValue(hover_.currentValue().isValid() ? hover_.currentValue().toDouble() : 0.0);
+        hover_.setEndValue(hovered ? 0.06 : 0.0);
+        hover_.start();
     }
 
     QuickActionPanel::Row row_;
     std::function<void()> clicked_;
-    bool hovered_ = false;
+    QVariantAnimation hover_;
 };
 
 QuickActionPanelWindow::QuickActionPanelWindow(QuickActionPanel& model, Hooks hooks)
