@@ -78,6 +78,8 @@ protected:
         X11Connection& x = display.client().x();
         x.selectInput(x.root(), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
         x.selectInput(w, XCB_EVENT_MASK_FOCUS_CHANGE);
+        // Selected before the key is pressed, or the grab's events are lost.
+        x.sync();
         const std::uint64_t mark = x.eventMark();
         press("ctrl+alt+p");
         const bool grabbed = x.waitForEvent(
