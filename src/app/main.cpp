@@ -247,7 +247,8 @@ int main(int argc, char** argv)
         };
     }
     // Scripts edit the quick actions as the actions page does.
-    ActionEditor busActionEditor(*store, app.slotManager(), alerts, loop, app.notifications());
+    // Their refusals are the bus's answer: a modal alert would hold the reply.
+    ActionEditor busActionEditor(*store, app.slotManager(), consoleAlerts, loop, app.notifications());
     bindActionEditing(bus, busActionEditor, *store);
     // Each step of a quick action runs in a turn of its own.
     if (counting)
