@@ -1,16 +1,14 @@
 // The session bus interface: a private bus daemon for the test process, the
 // service turning with a PollRunLoop, callers on another thread as if in
 // another process (their calls wait while the loop must keep turning).
+#include "../quickactions/memory_slots.hpp"
+
 #include "bus/bus_names.hpp"
 #include "bus/tilewise_bus.hpp"
 #include "bus/tilewise_bus_client.hpp"
 #include "platform/memory/memory_alerts.hpp"
-#include "platform/memory/memory_hot_key_registrar.hpp"
-#include "platform/memory/memory_keyboard_layout.hpp"
 #include "platform/poll_run_loop.hpp"
 #include "quickactions/action_editor.hpp"
-#include "quickactions/shortcuts_slot_manager.hpp"
-#include "settings/memory_defaults_store.hpp"
 #include "settings/notification_center.hpp"
 
 #include <systemd/sd-bus.h>
@@ -189,14 +187,11 @@ TEST_F(BusTest, CallsReachTheHandlersAndRefusedOnesLeaveTheServiceAnswering)
 // answered with a named error and changes nothing.
 TEST_F(BusTest, ActionEditsAreMadeByTheEditorOrRefusedByName)
 {
-    MemoryDefaultsStore store;
-    MemoryKeyboardLayout layout;
-    MemoryHotKeyRegistrar registrar;
-    KeyboardShortcuts shortcuts{store, registrar, layout};
-    ShortcutsSlotManager slots{shortcuts, store, {}};
+    MemorySlots memory;
+    MemoryDefaultsStore& store = memory.store;
     MemoryAlerts alerts;
     NotificationCenter center;
-    ActionEditor editor{store, slots, alerts, loop, center};
+    ActionEditor editor{store, memory.slots, alerts, loop, center};
     BusHandlers handlers;
     bindActionEditing(handlers, editor, store);
     std::string error;

@@ -1,12 +1,10 @@
 // The actions page: adding, deleting, reordering and switching shortcuts,
 // each written to the stored list at once.
+#include "memory_slots.hpp"
+
 #include "platform/memory/manual_run_loop.hpp"
 #include "platform/memory/memory_alerts.hpp"
-#include "platform/memory/memory_hot_key_registrar.hpp"
-#include "platform/memory/memory_keyboard_layout.hpp"
 #include "quickactions/action_editor.hpp"
-#include "quickactions/shortcuts_slot_manager.hpp"
-#include "settings/memory_defaults_store.hpp"
 #include "settings/notification_center.hpp"
 
 #include <gtest/gtest.h>
@@ -19,7 +17,7 @@ namespace {
 using Ids = std::vector<std::string>;
 using T = QuickAction::OperationType;
 
-class ActionEditorTest : public ::testing::Test {
+class ActionEditorTest : public ::testing::Test, protected MemorySlots {
 protected:
     // Actions "a0", "a1", ...; the first `held` hold slots 0, 1, ... with their shortcuts on.
     void holding(std::int64_t count, std::int64_t held)
@@ -42,15 +40,10 @@ protected:
         return out;
     }
 
-    MemoryDefaultsStore store;
-    MemoryKeyboardLayout layout;
-    MemoryHotKeyRegistrar registrar;
-    KeyboardShortcuts service{store, registrar, layout};
-    ShortcutsSlotManager manager{service, store, {}};
     MemoryAlerts alerts;
     ManualRunLoop loop;
     NotificationCenter center;
-    ActionEditor editor{store, manager, alerts, loop, center};
+    ActionEditor editor{store, slots, alerts, loop, center};
 };
 
 TEST_F(ActionEditorTest, AddingAppendsNewActionAndOpensItsEditorATenthOfASecondLater)
@@ -75,15 +68,15 @@ TEST_F(ActionEditorTest, DeletingResetsTheSlotsWhichAreLentAgain)
     EXPECT_EQ(alerts.messages(), Ids{"No shortcuts left"});
     EXPECT_FALSE(editor.actions().back().shortcutEnabled);
     for (std::size_t slot : {1, 3})
-        service.setShortcut(manager.slots()[slot], {int(slot), KeyboardShortcuts::control});
+        shortcuts.setShortcut(slots.slots()[slot], {int(slot), KeyboardShortcuts::control});
     editor.selected = {"a3", "a1"};
     ASSERT_TRUE(editor.deleteSelected());
     EXPECT_TRUE(editor.selected.empty());
     EXPECT_EQ(editor.actions().size(), 41u);
-    EXPECT_FALSE(service.shortcut(manager.slots()[1]));
-    EXPECT_FALSE(service.shortcut(manager.slots()[3]));
+    EXPECT_FALSE(shortcuts.shortcut(slots.slots()[1]));
+    EXPECT_FALSE(shortcuts.shortcut(slots.slots()[3]));
     EXPECT_TRUE(editor.setShortcutEnabled("a42", true));
-    EXPECT_EQ(manager.nextFreeSlot(), std::optional<std::int64_t>(3));
+    EXPECT_EQ(slots.nextFreeSlot(), std::optional<std::int64_t>(3));
     ASSERT_TRUE(editor.deleteRows({0, 99}));
     EXPECT_EQ(editor.actions().front().id, "a2");
 }

@@ -1,11 +1,9 @@
 // The menu key field: what a key press or a click does while it records.
+#include "memory_slots.hpp"
+
 #include "platform/memory/manual_run_loop.hpp"
 #include "platform/memory/memory_alerts.hpp"
-#include "platform/memory/memory_hot_key_registrar.hpp"
-#include "platform/memory/memory_keyboard_layout.hpp"
 #include "quickactions/menu_key_recorder.hpp"
-#include "quickactions/shortcuts_slot_manager.hpp"
-#include "settings/memory_defaults_store.hpp"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +15,7 @@ namespace {
 using Outcome = MenuKeyRecorder::KeyOutcome;
 constexpr int shift = KeyboardShortcuts::shift, capsLock = 1024;
 
-class MenuKeyRecorderTest : public ::testing::Test {
+class MenuKeyRecorderTest : public ::testing::Test, protected MemorySlots {
 protected:
     // The edited action has C (8); "Top Half" has W (13).
     void SetUp() override
@@ -26,15 +24,10 @@ protected:
     }
     MenuKeyRecorder recorder(std::int64_t key)
     {
-        return MenuKeyRecorder({manager, service, alerts, loop}, key,
+        return MenuKeyRecorder({slots, shortcuts, alerts, loop}, key,
                                [this](std::int64_t k) { reported.push_back(k); });
     }
 
-    MemoryDefaultsStore store;
-    MemoryKeyboardLayout layout;
-    MemoryHotKeyRegistrar registrar;
-    KeyboardShortcuts service{store, registrar, layout};
-    ShortcutsSlotManager manager{service, store, {}};
     MemoryAlerts alerts;
     ManualRunLoop loop;
     std::vector<std::int64_t> reported;
