@@ -133,13 +133,9 @@ bool MenuKeyRecorderWidget::onClearButton(QPointF globalPosition) const
 
 bool MenuKeyRecorderWidget::handleKey(QKeyEvent* key)
 {
-    if (isModifierKey(key->key()))
+    const std::optional<int> code = recordedKeyCode(*key, keyCodeOf_);
+    if (!code)
         return true;
-    const std::optional<int> code = keyCodeOf_ ? keyCodeOf_(key->nativeScanCode()) : std::nullopt;
-    if (!code) {
-        QApplication::beep();
-        return true;
-    }
     switch (model_.keyDown(*code, carbonModifiers(key->modifiers()))) {
     case MenuKeyRecorder::KeyOutcome::ignored:
         break;

@@ -61,13 +61,9 @@ bool ShortcutRecorderWidget::eventFilter(QObject* watched, QEvent* event)
         return false;
     case QEvent::KeyPress: {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (isModifierKey(key->key()))
+        const std::optional<int> code = recordedKeyCode(*key, keyCodeOf_);
+        if (!code)
             return true;
-        const std::optional<int> code = keyCodeOf_ ? keyCodeOf_(key->nativeScanCode()) : std::nullopt;
-        if (!code) {
-            QApplication::beep();
-            return true;
-        }
         switch (model_->keyDown(*code, carbonModifiers(key->modifiers()))) {
         case ShortcutRecorder::KeyOutcome::ignored:
             return false;
